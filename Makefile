@@ -1,0 +1,34 @@
+# make build | make test | make run | make clean
+# Every target first installs what is missing (tools/setup.sh is quiet when all is there).
+
+JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
+NATIVE := build/native
+WIN32 := build/win32
+
+.PHONY: setup build native win32 test run clean
+
+setup:
+	@bash tools/setup.sh
+
+native: setup
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+win32: setup
+	@cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+	@cmake --build $(WIN32) -j $(JOBS)
+
+build: native win32
+
+test: build
+	@echo "== native tests (fake platform, ASan + UBSan)"
+	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
+	@echo "== Windows tests (under Wine)"
+	@ctest --test-dir $(WIN32) --output-on-failure
+
+run: build
+	@bash tools/run.sh
+
+clean:
+	rm -rf build

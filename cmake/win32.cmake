@@ -1,0 +1,48 @@
+# The 32-bit Windows build: the real platform layer, the monitor, the stand-ins and the tests
+# that run under Wine.
+
+# Hardening for everything that ships or stands in; static, so that only system DLLs are imported.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+add_compile_options(-fstack-protector-strong)
+add_link_options(-static -fstack-protector-strong -Wl,--dynamicbase,--nxcompat)
+
+add_library(kesl_platform_win32 STATIC
+    platform/win32/files.cpp
+    platform/win32/processes.cpp
+    platform/win32/clock.cpp
+)
+target_link_libraries(kesl_platform_win32 PUBLIC kesl_core shell32)
+target_compile_options(kesl_platform_win32 PRIVATE ${KESL_WARNINGS})
+
+function(kesl_gui_program target output_name)
+    add_executable(${target} WIN32 ${ARGN})
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
+    target_compile_options(${target} PRIVATE ${KESL_WARNINGS})
+    target_link_options(${target} PRIVATE -municode -s)
+    target_link_libraries(${target} PRIVATE kesl_core kesl_platform_win32)
+endfunction()
+
+kesl_gui_program(monitor KeslWebATMMonitor app/win_main.cpp)
+kesl_gui_program(agent_standin KeslWebATMAgent standins/agent_standin.cpp)
+kesl_gui_program(terminate_standin KeslTerminateService standins/terminate_standin.cpp)
+
+# GoogleTest from Debian's sources, built with this toolchain.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB KESL_WIN32_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
+add_executable(win32_tests ${KESL_WIN32_TESTS})
+target_link_libraries(win32_tests PRIVATE kesl_core kesl_platform_win32 gtest)
+target_compile_options(win32_tests PRIVATE ${KESL_WARNINGS})
+add_dependencies(win32_tests monitor agent_standin terminate_standin)
+
+# Every test under Wine shares one prefix, display and wineserver, set up once and ended last.
+set(KESL_TOOLS ${PROJECT_SOURCE_DIR}/tools)
+add_test(NAME wine.session.start COMMAND ${KESL_TOOLS}/wine-session.sh start)
+add_test(NAME wine.session.stop COMMAND ${KESL_TOOLS}/wine-session.sh stop)
+set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+add_test(NAME wine.platform COMMAND win32_tests)
+set_tests_properties(wine.platform PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300)

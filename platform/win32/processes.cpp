@@ -1,0 +1,62 @@
+// The process list, and opening and terminating processes.
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cwchar>
+
+#include "platform/platform.h"
+
+// The record's size is fixed by the 32-bit layout the snapshot functions expect.
+static_assert(sizeof(PROCESSENTRY32W) == 556, "PROCESSENTRY32W must have its 32-bit layout");
+static_assert(sizeof(wchar_t) == sizeof(WCHAR), "image names are UTF-16");
+
+namespace {
+
+bool CopyEntry(BOOL fetched, const PROCESSENTRY32W& raw, ProcessEntry& entry) {
+    if (!fetched) return false;
+    entry.processId = raw.th32ProcessID;
+    std::wmemcpy(entry.imageName, raw.szExeFile, kImageNameCapacity);
+    entry.imageName[kImageNameCapacity - 1] = L'\0';
+    return true;
+}
+
+PROCESSENTRY32W NewRawEntry() {
+    PROCESSENTRY32W raw{};
+    raw.dwSize = sizeof raw;
+    return raw;
+}
+
+}  // namespace
+
+void CloseOsHandle(OsHandle handle) {
+    if (handle != nullptr) CloseHandle(handle);
+}
+
+UniqueOsHandle OpenProcessSnapshot() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    return UniqueOsHandle(snapshot == INVALID_HANDLE_VALUE ? nullptr : snapshot);
+}
+
+bool FirstProcess(OsHandle snapshot, ProcessEntry& entry) {
+    PROCESSENTRY32W raw = NewRawEntry();
+    return CopyEntry(Process32FirstW(snapshot, &raw), raw, entry);
+}
+
+bool NextProcess(OsHandle snapshot, ProcessEntry& entry) {
+    PROCESSENTRY32W raw = NewRawEntry();
+    return CopyEntry(Process32NextW(snapshot, &raw), raw, entry);
+}
+
+OpenProcessOutcome OpenProcessForTerminate(std::uint32_t processId, UniqueOsHandle& process) {
+    HANDLE handle = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+    if (handle == nullptr) {
+        return GetLastError() == ERROR_ACCESS_DENIED ? OpenProcessOutcome::AccessDenied : OpenProcessOutcome::Gone;
+    }
+    process.reset(handle);
+    return OpenProcessOutcome::Opened;
+}
+
+bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode) {
+    return TerminateProcess(process, exitCode) != FALSE;
+}

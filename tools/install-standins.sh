@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs the stand-in agent and terminate program where the monitor looks for them:
+# C:\Program Files (x86)\KESL\WebATM\ of the project's Wine prefix.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+build="${1:-$root/build/win32}"
+mkdir -p "$KESL_INSTALL_DIR"
+cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$KESL_INSTALL_DIR/"

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, and nothing when it is all present.
+# Safe to run any number of times; quiet unless it has something to install.
+set -euo pipefail
+
+packages=(
+  make cmake g++ googletest libgtest-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick
+  fonts-noto-cjk python3-pefile python3-pil icoutils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# start: a virtual X display, the project's Wine prefix (made once) and a persistent wineserver.
+# stop:  ends every Wine process of the prefix, and the display.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+
+start_display() {
+  # A free display number; Xvfb's own lock file says which are taken.
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  echo $! >"$WINEPREFIX.xvfb-pid"
+  for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  [ -e "/tmp/.X11-unix/X$n" ] || { echo "Xvfb did not start on :$n" >&2; exit 1; }
+  echo "$n" >"$display_file"
+  export DISPLAY=":$n"
+}
+
+case "${1:-}" in
+  start)
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    if [ -z "${KESL_KEEP_DISPLAY:-}" ]; then start_display; fi
+    # One persistent server keeps every wine start fast; it is started before the prefix is made
+    # so that wineboot uses it too.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    if [ ! -f "$WINEPREFIX/.initialised" ]; then
+      wineboot -i </dev/null >/dev/null 2>&1
+      touch "$WINEPREFIX/.initialised"
+    else
+      # Bring up Wine's own services here, detached from the caller's output: started by the
+      # first test instead, they would hold the test runner's pipes open after the tests end.
+      wineboot </dev/null >/dev/null 2>&1
+    fi
+    ;;
+  stop)
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    if [ -f "$WINEPREFIX.xvfb-pid" ]; then
+      kill "$(cat "$WINEPREFIX.xvfb-pid")" 2>/dev/null || true
+      rm -f "$WINEPREFIX.xvfb-pid" "$display_file"
+    fi
+    ;;
+  *)
+    echo "usage: $0 start|stop" >&2
+    exit 2
+    ;;
+esac
