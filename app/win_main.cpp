@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include "app/main_window.h"
 #include "app/reconcile.h"
+#include "platform/platform.h"
 
-int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previousInstance*/, PWSTR /*commandLine*/, int /*showState*/) {
-    Reconcile();
-    return 0;
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previousInstance*/, PWSTR /*commandLine*/, int /*showState*/) {
+    SetProgramInstance(instance);
+    const int titleChoice = Reconcile();
+    return RunMainWindow(titleChoice);
 }

@@ -10,8 +10,10 @@ add_library(kesl_platform_win32 STATIC
     platform/win32/files.cpp
     platform/win32/processes.cpp
     platform/win32/clock.cpp
+    platform/win32/window.cpp
+    platform/win32/tray.cpp
 )
-target_link_libraries(kesl_platform_win32 PUBLIC kesl_core shell32)
+target_link_libraries(kesl_platform_win32 PUBLIC kesl_core user32 shell32)
 target_compile_options(kesl_platform_win32 PRIVATE ${KESL_WARNINGS})
 
 function(kesl_gui_program target output_name)
@@ -22,7 +24,9 @@ function(kesl_gui_program target output_name)
     target_link_libraries(${target} PRIVATE kesl_core kesl_platform_win32)
 endfunction()
 
-kesl_gui_program(monitor KeslWebATMMonitor app/win_main.cpp)
+kesl_gui_program(monitor KeslWebATMMonitor app/win_main.cpp res/KeslWebATMMonitor.rc)
+set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES OBJECT_DEPENDS
+    "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/KeslWebATMMonitor.manifest;${PROJECT_SOURCE_DIR}/res/icons/running.ico;${PROJECT_SOURCE_DIR}/res/icons/stopped.ico;${PROJECT_SOURCE_DIR}/res/icons/small.ico")
 kesl_gui_program(agent_standin KeslWebATMAgent standins/agent_standin.cpp)
 kesl_gui_program(terminate_standin KeslTerminateService standins/terminate_standin.cpp)
 
@@ -46,3 +50,22 @@ set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
 
 add_test(NAME wine.platform COMMAND win32_tests)
 set_tests_properties(wine.platform PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300)
+
+# The built monitor's header, imports and resources, read back with a PE reader.
+add_test(NAME win32.resources COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.py
+    $<TARGET_FILE:monitor>)
+
+# End to end: the real programs on the virtual desktop, read and driven as a user would.
+add_executable(win32_e2e_tests tests/e2e/desktop.cpp tests/e2e/tray_program_test.cpp tests/e2e/monitor_startup_test.cpp
+    tests/win32/win32_test_support.cpp tests/win32/main.cpp)
+target_link_libraries(win32_e2e_tests PRIVATE gtest user32 gdi32 shell32)
+target_compile_options(win32_e2e_tests PRIVATE ${KESL_WARNINGS})
+target_include_directories(win32_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})
+add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
+add_test(NAME wine.e2e COMMAND win32_e2e_tests)
+set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
+
+# The committed icons are what the generator draws.
+add_test(NAME icons.generated COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/icons/make_icons.py --check)
+add_test(NAME icons.generator COMMAND /usr/bin/python3 -m unittest discover -s ${PROJECT_SOURCE_DIR}/tools/icons
+    -p test_*.py)

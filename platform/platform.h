@@ -34,3 +34,46 @@ bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode);
 // Time
 void PauseMilliseconds(std::uint32_t milliseconds);
 std::int64_t CurrentTime();  // seconds since 1970-01-01 UTC
+
+// ---- Windows, menus, dialogs and the notification area ----
+#include "platform/window_types.h"
+
+// The program's module, which every resource is loaded from.
+void SetProgramInstance(InstanceHandle instance);
+
+// Loads string resource id into buffer (at most capacity - 1 characters and a terminator).
+int LoadStringResource(unsigned id, wchar_t* buffer, int capacity);
+IconHandle LoadIconResource(unsigned id);
+
+bool RegisterMainWindowClass(const MainWindowClass& windowClass);
+// A top-level overlapped window that is never shown; null when it cannot be created.
+WindowHandle CreateMainWindow(const wchar_t* className, const wchar_t* title);
+bool DestroyMainWindow(WindowHandle window);
+MessageResult DefaultWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam);
+void PaintNothing(WindowHandle window);  // validates the window without drawing
+void PostQuit(int exitCode);
+void PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+std::uint32_t RegisterNamedMessage(const wchar_t* name);
+// Runs the thread's message loop with accelerator table acceleratorsId until the quit message,
+// and returns its exit code.
+int RunMessageLoop(unsigned acceleratorsId);
+
+bool NotifyTray(TrayAction action, const TrayRecord& record);
+
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+};
+ScreenPoint CursorScreenPosition();
+MenuHandle CreatePopup();
+bool AppendMenuItem(MenuHandle menu, unsigned command, const wchar_t* text);
+void BringToForeground(WindowHandle window);
+// Shows the menu with its lower-left corner at point and returns when it closes; a chosen item
+// reaches owner as WM_COMMAND.
+void TrackPopup(MenuHandle menu, ScreenPoint point, WindowHandle owner);
+void DestroyPopup(MenuHandle menu);
+
+// A modal dialog from template templateId; returns the value given to EndDialogBox.
+std::intptr_t ShowModalDialog(unsigned templateId, WindowHandle owner, DialogProcedure procedure);
+void EndDialogBox(WindowHandle dialog, std::intptr_t result);

@@ -19,15 +19,37 @@ start_display() {
   export DISPLAY=":$n"
 }
 
+# Settings made once, when the prefix is new.
+configure_prefix() {
+  # Every program runs in one virtual desktop with a taskbar, whose notification area shows the
+  # tray icons where tests and screenshots can find them.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
+  # Chinese text in dialogs, menus and message boxes: link Wine's UI fonts to a CJK font.
+  local link='NotoSansCJK-Regular.ttc,Noto Sans CJK TC'
+  for font in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI"; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$font" /t REG_MULTI_SZ /d "$link" /f
+  done
+  # The desktop settings take effect when the server starts again.
+  wineserver -k
+  wineserver -w
+  wineserver -p
+  wineboot
+} </dev/null >/dev/null 2>&1
+
 case "${1:-}" in
   start)
     mkdir -p "$(dirname "$WINEPREFIX")"
+    # A session left over from an interrupted run would tie the new one to its old display.
+    "$0" stop
     if [ -z "${KESL_KEEP_DISPLAY:-}" ]; then start_display; fi
     # One persistent server keeps every wine start fast; it is started before the prefix is made
     # so that wineboot uses it too.
     wineserver -p </dev/null >/dev/null 2>&1 || true
     if [ ! -f "$WINEPREFIX/.initialised" ]; then
       wineboot -i </dev/null >/dev/null 2>&1
+      configure_prefix
       touch "$WINEPREFIX/.initialised"
     else
       # Bring up Wine's own services here, detached from the caller's output: started by the

@@ -40,6 +40,13 @@ std::map<std::uintptr_t, FakeSnapshot> g_snapshots;
 std::map<std::uintptr_t, std::uint32_t> g_processHandles;
 std::uintptr_t g_nextHandle = 0x100;
 
+constexpr std::uintptr_t kIconBase = 0x10000;
+WindowHandle const kFakeWindow = reinterpret_cast<WindowHandle>(0xAA00);
+std::map<std::uintptr_t, std::vector<std::pair<unsigned, std::wstring>>> g_menus;
+std::uintptr_t g_nextMenu = 0xB000;
+bool g_dialogEnded = false;
+std::intptr_t g_dialogResult = 0;
+
 OsHandle NewHandle() {
     ++g_world.openHandles;
     ++g_world.handlesOpened;
@@ -107,8 +114,15 @@ void ResetFakeWorld() {
     g_world = FakeWorld{};
     g_snapshots.clear();
     g_processHandles.clear();
+    g_menus.clear();
     PutFolder(g_world.appDataPath);
     PutFolder(g_world.programFilesPath);
+    g_world.strings = {
+        {103, L"Kesl銀行晶片金融卡安控元件"},
+        {104, L"Kesl銀行晶片金融卡安控元件"},
+        {105, L"Kesl銀行晶片金融卡安控元件已關閉"},
+        {109, L"KESLWEBATMMONITOR"},
+    };
 }
 
 void PutFile(const std::string& path, const std::string& content) { g_world.files[Lower(path)] = {false, content}; }
@@ -277,3 +291,145 @@ void PauseMilliseconds(std::uint32_t milliseconds) {
 }
 
 std::int64_t CurrentTime() { return g_world.now; }
+
+// ---- Windows, menus, dialogs and the notification area ----
+
+
+MessageResult SendToMainWindow(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    return g_world.windowClass.procedure(g_world.window, message, wParam, lParam);
+}
+
+unsigned IconNumber(IconHandle icon) {
+    return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(icon) - kIconBase);
+}
+
+void SetProgramInstance(InstanceHandle) {}
+
+int LoadStringResource(unsigned id, wchar_t* buffer, int capacity) {
+    auto it = g_world.strings.find(id);
+    const std::wstring text = it == g_world.strings.end() ? std::wstring() : it->second;
+    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(capacity - 1));
+    std::copy_n(text.begin(), length, buffer);
+    buffer[length] = L'\0';
+    return static_cast<int>(length);
+}
+
+IconHandle LoadIconResource(unsigned id) { return reinterpret_cast<IconHandle>(kIconBase + id); }
+
+bool RegisterMainWindowClass(const MainWindowClass& windowClass) {
+    g_world.classRegistered = true;
+    g_world.windowClass = windowClass;
+    g_world.registeredClassName = windowClass.className;
+    g_world.journal.push_back("register class");
+    return true;
+}
+
+WindowHandle CreateMainWindow(const wchar_t* className, const wchar_t* title) {
+    g_world.journal.push_back("create window");
+    if (g_world.windowCreationFails) return nullptr;
+    g_world.window = kFakeWindow;
+    g_world.windowClassName = className;
+    g_world.windowTitle = title;
+    return g_world.window;
+}
+
+bool DestroyMainWindow(WindowHandle window) {
+    g_world.journal.push_back("destroy window");
+    if (window != g_world.window || g_world.windowDestroyed) return false;
+    g_world.windowDestroyed = true;
+    SendToMainWindow(kMsgDestroy);
+    return true;
+}
+
+MessageResult DefaultWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
+    g_world.journal.push_back("default " + std::to_string(message) + " " + std::to_string(wParam));
+    if (message == kMsgClose) DestroyMainWindow(window);
+    return 0;
+}
+
+void PaintNothing(WindowHandle) { g_world.journal.push_back("paint"); }
+
+void PostQuit(int exitCode) {
+    g_world.journal.push_back("quit " + std::to_string(exitCode));
+    g_world.quitCode = exitCode;
+}
+
+void PostWindowMessage(WindowHandle, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
+    g_world.journal.push_back("post " + std::to_string(message));
+    g_world.posted.emplace_back(message, wParam);
+}
+
+std::uint32_t RegisterNamedMessage(const wchar_t* name) {
+    return std::wstring(name) == L"TaskbarCreated" ? 0xC0DE : 0xC100;
+}
+
+int RunMessageLoop(unsigned acceleratorsId) {
+    g_world.loopAccelerators = acceleratorsId;
+    g_world.journal.push_back("loop");
+    while (!g_world.quitCode && !g_world.queued.empty()) {
+        const auto [message, lParam] = g_world.queued.front();
+        g_world.queued.pop_front();
+        SendToMainWindow(message, message == kMsgCommand ? static_cast<std::uintptr_t>(lParam) : 0,
+                         message == kMsgCommand ? 0 : lParam);
+    }
+    return g_world.quitCode.value_or(-1);
+}
+
+bool NotifyTray(TrayAction action, const TrayRecord& record) {
+    g_world.trayCalls.emplace_back(action, record);
+    g_world.journal.push_back(std::string(action == TrayAction::Add ? "tray add " : "tray delete ") +
+                              std::to_string(record.id));
+    const auto key = std::make_pair(record.window, record.id);
+    if (action == TrayAction::Add) return g_world.trayIcons.emplace(key, record).second;
+    return g_world.trayIcons.erase(key) == 1;
+}
+
+ScreenPoint CursorScreenPosition() { return g_world.cursor; }
+
+MenuHandle CreatePopup() {
+    ++g_world.menusCreated;
+    g_nextMenu += 4;
+    g_menus[g_nextMenu] = {};
+    return reinterpret_cast<MenuHandle>(g_nextMenu);
+}
+
+bool AppendMenuItem(MenuHandle menu, unsigned command, const wchar_t* text) {
+    g_menus[reinterpret_cast<std::uintptr_t>(menu)].emplace_back(command, text);
+    return true;
+}
+
+void BringToForeground(WindowHandle) { g_world.journal.push_back("foreground"); }
+
+void TrackPopup(MenuHandle menu, ScreenPoint point, WindowHandle) {
+    g_world.journal.push_back("track menu");
+    g_world.shownMenus.push_back(g_menus[reinterpret_cast<std::uintptr_t>(menu)]);
+    g_world.menuPositions.push_back(point);
+}
+
+void DestroyPopup(MenuHandle menu) {
+    g_world.journal.push_back("destroy menu");
+    if (g_menus.erase(reinterpret_cast<std::uintptr_t>(menu)) == 1) ++g_world.menusDestroyed;
+}
+
+std::intptr_t ShowModalDialog(unsigned templateId, WindowHandle, DialogProcedure procedure) {
+    g_world.dialogsShown.push_back(templateId);
+    g_world.journal.push_back("dialog " + std::to_string(templateId));
+    WindowHandle dialog = reinterpret_cast<WindowHandle>(0xD000);
+    g_dialogEnded = false;
+    g_dialogResult = 0;
+    const std::intptr_t initResult = procedure(dialog, kMsgInitDialog, 0, 0);
+    g_world.dialogResults.push_back(initResult);
+    // The "user" gives each command in turn until the dialog ends.
+    while (!g_dialogEnded && !g_world.dialogCommands.empty()) {
+        const std::uintptr_t command = g_world.dialogCommands.front();
+        g_world.dialogCommands.pop_front();
+        g_world.dialogResults.push_back(procedure(dialog, kMsgCommand, command, 0));
+    }
+    return g_dialogEnded ? g_dialogResult : -1;
+}
+
+void EndDialogBox(WindowHandle, std::intptr_t result) {
+    g_world.journal.push_back("end dialog " + std::to_string(result));
+    g_dialogEnded = true;
+    g_dialogResult = result;
+}

@@ -2,12 +2,14 @@
 // An in-memory stand-in for the operating system, which the native tests arrange and inspect.
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/platform.h"
 
 struct FakeFile {
     bool isDirectory = false;
@@ -46,9 +48,47 @@ struct FakeWorld {
     int openHandles = 0;
     int handlesOpened = 0;
 
+    // Resources: the string table as the resource script has it.
+    std::map<unsigned, std::wstring> strings;
+
+    // The main window: its class, the window itself and what reached it.
+    bool classRegistered = false;
+    MainWindowClass windowClass;
+    std::wstring registeredClassName;
+    bool windowCreationFails = false;
+    WindowHandle window = nullptr;
+    std::wstring windowClassName;
+    std::wstring windowTitle;
+    bool windowDestroyed = false;
+    std::optional<int> quitCode;
+    std::vector<std::pair<std::uint32_t, std::uintptr_t>> posted;  // message, wParam
+    std::deque<std::pair<std::uint32_t, std::intptr_t>> queued;    // delivered by RunMessageLoop
+    unsigned loopAccelerators = 0;
+
+    // The notification area: the entries visible now, and every add and delete in order.
+    std::map<std::pair<WindowHandle, std::uint32_t>, TrayRecord> trayIcons;
+    std::vector<std::pair<TrayAction, TrayRecord>> trayCalls;
+
+    // Popup menus: what each shown menu held, and how many were made and destroyed.
+    std::vector<std::vector<std::pair<unsigned, std::wstring>>> shownMenus;
+    int menusCreated = 0;
+    int menusDestroyed = 0;
+    ScreenPoint cursor{640, 700};
+    std::vector<ScreenPoint> menuPositions;
+
+    // Dialogs: each shown template, and the commands the "user" gives while one is open.
+    std::vector<unsigned> dialogsShown;
+    std::deque<std::uintptr_t> dialogCommands;
+    std::vector<std::intptr_t> dialogResults;
+
     // Every platform call that changes something, in order ("write C:\...=value", "pause 1000").
     std::vector<std::string> journal;
 };
+
+// Delivers a message to the registered window procedure, as the message loop would.
+MessageResult SendToMainWindow(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+// The icon resource number behind an icon handle the fake gave out.
+unsigned IconNumber(IconHandle icon);
 
 // The world the fake platform functions act on; ResetFakeWorld starts a fresh one.
 FakeWorld& Fake();

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 
 // A started child process; terminated and closed when it goes out of scope.
 struct ChildProcess {
@@ -14,6 +15,10 @@ struct ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ChildProcess(ChildProcess&& other) noexcept : info(other.info) { other.info = {}; }
+    ChildProcess& operator=(ChildProcess&& other) noexcept {
+        std::swap(info, other.info);
+        return *this;
+    }
     ~ChildProcess();
     bool Started() const { return info.hProcess != nullptr; }
     // Waits for the process to end; returns its exit code, or -1 when it did not end in time.

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "agent/agent_names.h"
-#include "tests/win32/win32_test_support.h"
+#include "tests/e2e/desktop.h"
 
 namespace {
 
@@ -18,10 +18,12 @@ protected:
         RemoveStateFile();
     }
 
+    // Starts the monitor, lets it settle into its message loop, and closes it again.
     static long RunMonitor() {
-        ChildProcess monitor = StartProgram(BuildFolder() + L"\\KeslWebATMMonitor.exe");
-        EXPECT_TRUE(monitor.Started());
-        return monitor.WaitForExit();
+        RunningMonitor monitor = StartMonitor();
+        EXPECT_NE(monitor.window, nullptr);
+        PostMessageW(monitor.window, WM_CLOSE, 0, 0);
+        return monitor.process.WaitForExit();
     }
 
     static char StoredDigit() {

@@ -1,0 +1,3 @@
+#include "app/agent_commands.h"
+
+void RunAgentCommand(unsigned /*command*/) {}

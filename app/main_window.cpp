@@ -1,0 +1,93 @@
+#include "app/main_window.h"
+
+#include "app/about_box.h"
+#include "app/agent_commands.h"
+#include "app/reconcile.h"
+#include "app/tray_entry.h"
+#include "app/tray_menu.h"
+#include "platform/platform.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr int kTextCapacity = 100;
+
+// Sent by the shell to every top-level window when it has re-created the taskbar.
+std::uint32_t g_taskbarCreatedMessage = 0;
+
+MessageResult OnTrayCallback(WindowHandle window, std::intptr_t lParam) {
+    // The press, not the release, opens the menu; every other notification is ignored.
+    if (LowWord(static_cast<std::uintptr_t>(lParam)) != kMsgRButtonDown) return 0;
+    ShowTrayMenu(window);
+    return 1;
+}
+
+MessageResult OnCommand(WindowHandle window, std::uintptr_t wParam, std::intptr_t lParam) {
+    switch (LowWord(wParam)) {
+        case IDM_ABOUT:
+            ShowAboutBox(window);
+            return 0;
+        case IDM_EXIT:
+            RemoveTrayEntry();
+            DestroyMainWindow(window);
+            return 0;
+        case IDM_RESTART_AGENT:
+        case IDM_STOP_AGENT:
+            RunAgentCommand(LowWord(wParam));
+            return 0;
+    }
+    return DefaultWindowProc(window, kMsgCommand, wParam, lParam);
+}
+
+}  // namespace
+
+MessageResult MainWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                             std::intptr_t lParam) {
+    if (message == g_taskbarCreatedMessage && message != 0) {
+        RestoreTrayEntry();
+        return 0;
+    }
+    switch (message) {
+        case kTrayCallback:
+            return OnTrayCallback(window, lParam);
+        case kMsgCommand:
+            return OnCommand(window, wParam, lParam);
+        case kMsgPaint:
+            PaintNothing(window);
+            return 0;
+        case kMsgDestroy:
+            // Whatever the route here (Exit, a close request, the end of the session), no icon
+            // may outlive the window.
+            RemoveTrayEntry();
+            PostQuit(0);
+            return 0;
+    }
+    return DefaultWindowProc(window, message, wParam, lParam);
+}
+
+int RunMainWindow(int titleChoice) {
+    wchar_t title[kTextCapacity] = {};
+    wchar_t className[kTextCapacity] = {};
+    LoadStringResource(static_cast<unsigned>(titleChoice), title, kTextCapacity);
+    LoadStringResource(IDS_WINDOW_CLASS, className, kTextCapacity);
+
+    const bool stopped = StartupState() != kServiceRunning;
+    MainWindowClass windowClass;
+    windowClass.className = className;
+    windowClass.procedure = MainWindowProc;
+    windowClass.largeIcon = stopped ? IDI_STOPPED : IDI_RUNNING;
+    windowClass.smallIcon = IDI_SMALL;
+    windowClass.menu = IDR_MAIN_MENU;
+    RegisterMainWindowClass(windowClass);
+
+    g_taskbarCreatedMessage = RegisterNamedMessage(L"TaskbarCreated");
+    WindowHandle window = CreateMainWindow(className, title);
+    if (window == nullptr) return 0;
+
+    wchar_t tip[kTextCapacity] = {};
+    LoadStringResource(stopped ? IDS_TIP_STOPPED : IDS_TIP_RUNNING, tip, kTextCapacity);
+    AttachTrayEntry(window);
+    AddTrayEntry(PresentationFor(StartupState()), tip);
+
+    return RunMessageLoop(IDR_ACCELERATORS);
+}

@@ -1,0 +1,150 @@
+// The real monitor on the Wine virtual desktop, driven and read as a user would.
+
+#include "tests/e2e/desktop.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+namespace {
+
+const std::wstring kRunningTitle = L"Kesl銀行晶片金融卡安控元件";
+const std::wstring kStoppedTitle = L"Kesl銀行晶片金融卡安控元件已關閉";
+const std::wstring kAboutCaption = L"關於 Kesl銀行晶片金融卡安控元件";
+
+class TrayProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EndAllAgents();
+        RemoveStateFile();
+        ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Empty)) << "a tray icon is left from before";
+    }
+    void TearDown() override {
+        EndAllAgents();
+        RemoveStateFile();
+    }
+
+    static ChildProcess StartAgent() {
+        ChildProcess agent = StartProgram(BuildFolder() + L"\\KeslWebATMAgent.exe");
+        EXPECT_TRUE(WaitUntil([] { return CountProcessesNamed(L"KeslWebATMAgent.exe") == 1; }));
+        return agent;
+    }
+
+    static HWND OpenTrayMenu() {
+        // Right after a dialog closes, Wine may drop the first click on the tray; a user would
+        // click again, and so does the test, a few times at most.
+        HWND menu = nullptr;
+        for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
+            ClickAt(TraySlotCentre(0), true);
+            WaitUntil([&] { return (menu = FindOpenMenu()) != nullptr; }, std::chrono::seconds(3));
+        }
+        return menu;
+    }
+};
+
+TEST_F(TrayProgram, ShowsOneColourIconAndAHiddenWindowWhileTheAgentRuns) {
+    ChildProcess agent = StartAgent();
+    RunningMonitor monitor = StartMonitor();
+    ASSERT_NE(monitor.window, nullptr);
+    EXPECT_EQ(WindowText(monitor.window), kRunningTitle);
+    EXPECT_FALSE(IsWindowVisible(monitor.window));
+    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Colour)) << ToString(TraySlotLook(0));
+    EXPECT_EQ(TraySlotLook(1), SlotLook::Empty) << "one entry only";
+}
+
+TEST_F(TrayProgram, ShowsOneGreyIconWhenTheAgentIsAbsent) {
+    RunningMonitor monitor = StartMonitor();
+    ASSERT_NE(monitor.window, nullptr);
+    EXPECT_EQ(WindowText(monitor.window), kStoppedTitle);
+    EXPECT_FALSE(IsWindowVisible(monitor.window));
+    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Grey)) << ToString(TraySlotLook(0));
+    EXPECT_EQ(TraySlotLook(1), SlotLook::Empty) << "one entry only";
+}
+
+TEST_F(TrayProgram, TheRightButtonOpensTheFourItemMenuAndTheLeftDoesNot) {
+    RunningMonitor monitor = StartMonitor();
+    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Grey));
+
+    ClickAt(TraySlotCentre(0), false);
+    ClickAt(TraySlotCentre(0), false);
+    // Give a wrongly opened menu its chance to appear before saying none did.
+    EXPECT_FALSE(WaitUntil([] { return FindOpenMenu() != nullptr; }, std::chrono::seconds(2)));
+
+    HWND menu = OpenTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(MenuShowsItems(menu, {L"關於", L"重啟ATM安控元件", L"停止ATM安控元件", L"結束"}));
+    // The same check can tell a different menu apart.
+    menu = OpenTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(MenuShowsItems(menu, {L"關於", L"停止ATM安控元件", L"重啟ATM安控元件", L"結束"}));
+}
+
+TEST_F(TrayProgram, AboutBoxShowsItsTextsAndClosesWithEnterEscapeOrItsCloseButton) {
+    RunningMonitor monitor = StartMonitor();
+    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Grey));
+    const DWORD id = monitor.process.info.dwProcessId;
+
+    enum class Way { Enter, Escape, CloseButton };
+    for (Way way : {Way::Enter, Way::Escape, Way::CloseButton}) {
+        HWND menu = OpenTrayMenu();
+        ASSERT_NE(menu, nullptr);
+        ClickMenuItem(menu, 0, 4);
+        HWND about = WaitForProcessWindow(id, L"#32770", kAboutCaption.c_str());
+        ASSERT_NE(about, nullptr);
+
+        const std::vector<ControlInfo> controls = DialogControls(about);
+        ASSERT_EQ(controls.size(), 4u);
+        EXPECT_EQ(controls[0].className, L"Static");
+        EXPECT_EQ(controls[1].text, L"Kesl銀行晶片金融卡安控元件 1.0.0.7 (001)版");
+        EXPECT_NE(controls[2].text.find(L"Kesl"), std::wstring::npos);
+        EXPECT_EQ(controls[3].text, L"確定");
+        EXPECT_EQ(controls[3].id, IDOK);
+
+        SetForegroundWindow(about);
+        switch (way) {
+            case Way::Enter: PressKey(VK_RETURN); break;
+            case Way::Escape: PressKey(VK_ESCAPE); break;
+            case Way::CloseButton: PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        }
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); })) << static_cast<int>(way);
+    }
+    EXPECT_EQ(TraySlotLook(0), SlotLook::Grey);
+}
+
+TEST_F(TrayProgram, ExitRemovesTheIconAndEndsWithZero) {
+    RunningMonitor monitor = StartMonitor();
+    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Grey));
+    HWND menu = OpenTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    ClickMenuItem(menu, 3, 4);
+    EXPECT_EQ(monitor.process.WaitForExit(), 0);
+    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Empty));
+}
+
+TEST_F(TrayProgram, ACloseRequestFromOutsideLeavesNoIcon) {
+    ChildProcess agent = StartAgent();
+    RunningMonitor monitor = StartMonitor();
+    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
+    PostMessageW(monitor.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(monitor.process.WaitForExit(), 0);
+    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Empty));
+}
+
+TEST_F(TrayProgram, TaskbarCreatedBringsBackALostEntry) {
+    ChildProcess agent = StartAgent();
+    RunningMonitor monitor = StartMonitor();
+    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
+
+    // The shell loses the entry, as when it re-creates its taskbar.
+    NOTIFYICONDATAW lost{};
+    lost.cbSize = sizeof lost;
+    lost.hWnd = monitor.window;
+    lost.uID = 107;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &lost));
+    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Empty));
+
+    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
+    EXPECT_EQ(TraySlotLook(1), SlotLook::Empty);
+}
+
+}  // namespace
