@@ -52,37 +52,30 @@ click() {  # x y button
   xdotool mousemove $1 $2 sleep 0.4 click $3
 }
 
+# Does what follows the region and waits until the region shows the result.
+acting_on() {  # crop geometry, command...
+  local area=$1 before
+  shift
+  before=$(region "$area")
+  "$@"
+  await_change "$area" "$before"
+}
+
 echo "Screenshots:"
 start_agent
-before=$(region $tray)
-start_monitor
-await_change $tray "$before"
+acting_on $tray start_monitor
 shoot tray-running $tray
-before=$(region $tray)
-click $icon 3
-await_change $tray "$before"
+acting_on $tray click $icon 3
 shoot menu $tray
-before=$(region $dialog)
-click $about_item 1
-await_change $dialog "$before"
+acting_on $dialog click $about_item 1
 shoot about $dialog
-before=$(region $dialog)
-xdotool key Return
-await_change $dialog "$before"
-before=$(region $tray)
-click $icon 3
-await_change $tray "$before"
-before=$(region $tray)
-click $exit_item 1
-await_change $tray "$before"
+acting_on $dialog xdotool key Return
+acting_on $tray click $icon 3
+acting_on $tray click $exit_item 1
 
 # Without the agent the monitor starts stopped, in greys.
 wine "$KESL_INSTALL_DIR/KeslTerminateService.exe" </dev/null >/dev/null 2>&1
-before=$(region $tray)
-start_monitor
-await_change $tray "$before"
+acting_on $tray start_monitor
 shoot tray-stopped $tray
-before=$(region $tray)
-click $icon 3
-await_change $tray "$before"
+acting_on $tray click $icon 3
 click $exit_item 1
