@@ -41,23 +41,26 @@ protected:
     }
 };
 
-TEST_F(TrayProgram, ShowsOneColourIconAndAHiddenWindowWhileTheAgentRuns) {
-    ChildProcess agent = StartAgent();
-    RunningMonitor monitor = StartMonitor();
-    ASSERT_NE(monitor.window, nullptr);
-    EXPECT_EQ(WindowText(monitor.window), kRunningTitle);
-    EXPECT_FALSE(IsWindowVisible(monitor.window));
-    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Colour)) << ToString(TraySlotLook(0));
-    EXPECT_EQ(TraySlotLook(1), SlotLook::Empty) << "one entry only";
-}
+TEST_F(TrayProgram, ShowsOneIconInTheLookOfTheAgentsStateAndAHiddenWindow) {
+    struct Case {
+        bool agentRunning;
+        const std::wstring& title;
+        SlotLook look;
+    };
+    for (const Case& c : {Case{true, kRunningTitle, SlotLook::Colour}, Case{false, kStoppedTitle, SlotLook::Grey}}) {
+        ChildProcess agent;
+        if (c.agentRunning) agent = StartAgent();
+        RunningMonitor monitor = StartMonitor();
+        ASSERT_NE(monitor.window, nullptr);
+        EXPECT_EQ(WindowText(monitor.window), c.title);
+        EXPECT_FALSE(IsWindowVisible(monitor.window));
+        EXPECT_TRUE(WaitForTraySlot(0, c.look)) << ToString(TraySlotLook(0));
+        EXPECT_EQ(TraySlotLook(1), SlotLook::Empty) << "one entry only";
 
-TEST_F(TrayProgram, ShowsOneGreyIconWhenTheAgentIsAbsent) {
-    RunningMonitor monitor = StartMonitor();
-    ASSERT_NE(monitor.window, nullptr);
-    EXPECT_EQ(WindowText(monitor.window), kStoppedTitle);
-    EXPECT_FALSE(IsWindowVisible(monitor.window));
-    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Grey)) << ToString(TraySlotLook(0));
-    EXPECT_EQ(TraySlotLook(1), SlotLook::Empty) << "one entry only";
+        PostMessageW(monitor.window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(monitor.process.WaitForExit(), 0);
+        EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Empty));
+    }
 }
 
 TEST_F(TrayProgram, TheRightButtonOpensTheFourItemMenuAndTheLeftDoesNot) {
