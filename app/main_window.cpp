@@ -16,8 +16,10 @@ constexpr int kTextCapacity = 100;
 std::uint32_t g_taskbarCreatedMessage = 0;
 
 MessageResult OnTrayCallback(WindowHandle window, std::intptr_t lParam) {
-    // The press, not the release, opens the menu; every other notification is ignored.
+    // The press, not the release, opens the menu; every other notification is ignored. While a
+    // command waits on its message box, no menu may start another one.
     if (LowWord(static_cast<std::uintptr_t>(lParam)) != kMsgRButtonDown) return 0;
+    if (AgentCommandInProgress()) return 0;
     ShowTrayMenu(window);
     return 1;
 }
@@ -57,8 +59,8 @@ MessageResult MainWindowProc(WindowHandle window, std::uint32_t message, std::ui
             return 0;
         case kMsgDestroy:
             // Whatever the route here (Exit, a close request, the end of the session), no icon
-            // may outlive the window.
-            RemoveTrayEntry();
+            // may outlive the window, nor be added for it later by a command still under way.
+            DetachTrayEntry();
             PostQuit(0);
             return 0;
     }

@@ -30,6 +30,7 @@ Presentation PresentationFor(ServiceState state) {
 void AttachTrayEntry(WindowHandle window) { g_record.window = window; }
 
 void AddTrayEntry(Presentation presentation, const wchar_t* tip) {
+    if (g_record.window == nullptr) return;
     const Look look = LookOf(presentation);
     g_record.id = look.id;
     g_record.flags = kTrayFlagsMessageIconTip;
@@ -50,7 +51,13 @@ void RemoveTrayEntry() {
     NotifyTray(TrayAction::Delete, g_record);
 }
 
+void DetachTrayEntry() {
+    RemoveTrayEntry();
+    g_record.window = nullptr;
+}
+
 void ReplaceTrayEntry(Presentation presentation) {
+    if (g_record.window == nullptr) return;
     NotifyTray(TrayAction::Delete, g_record);
     AddTrayEntry(presentation);
 }

@@ -20,6 +20,8 @@ void AddTrayEntry(Presentation presentation, const wchar_t* tip);
 void AddTrayEntry(Presentation presentation);
 // Deletes the entry under the identifier it was added with; harmless when it is not there.
 void RemoveTrayEntry();
+// Deletes the entry for good, as its window goes; later adds, replaces and restores do nothing.
+void DetachTrayEntry();
 // Deletes the entry and adds it in presentation; the entry is never changed in place.
 void ReplaceTrayEntry(Presentation presentation);
 // Adds the entry again as it was last shown, for a shell that has lost it.

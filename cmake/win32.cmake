@@ -12,6 +12,7 @@ add_library(kesl_platform_win32 STATIC
     platform/win32/clock.cpp
     platform/win32/window.cpp
     platform/win32/tray.cpp
+    platform/win32/shell.cpp
 )
 target_link_libraries(kesl_platform_win32 PUBLIC kesl_core user32 shell32)
 target_compile_options(kesl_platform_win32 PRIVATE ${KESL_WARNINGS})

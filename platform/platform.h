@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/types.h"
+#include "platform/window_types.h"
 
 // Folders and files
 HResult GetSpecialFolderPath(SpecialFolder folder, char (&path)[kPathBufferSize]);
@@ -31,12 +32,18 @@ bool NextProcess(OsHandle snapshot, ProcessEntry& entry);
 OpenProcessOutcome OpenProcessForTerminate(std::uint32_t processId, UniqueOsHandle& process);
 bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode);
 
+// Launching programs through the shell
+WindowHandle DesktopWindow();
+// Hands path to the shell with verb ("open", or "runas" for the elevation prompt), no parameters
+// and no working folder, shown normally. Returns the shell's result: greater than 32 when the
+// launch was accepted.
+std::intptr_t LaunchThroughShell(WindowHandle owner, const char* verb, const char* path);
+
 // Time
 void PauseMilliseconds(std::uint32_t milliseconds);
 std::int64_t CurrentTime();  // seconds since 1970-01-01 UTC
 
 // ---- Windows, menus, dialogs and the notification area ----
-#include "platform/window_types.h"
 
 // The program's module, which every resource is loaded from.
 void SetProgramInstance(InstanceHandle instance);
@@ -77,3 +84,7 @@ void DestroyPopup(MenuHandle menu);
 // A modal dialog from template templateId; returns the value given to EndDialogBox.
 std::intptr_t ShowModalDialog(unsigned templateId, WindowHandle owner, DialogProcedure procedure);
 void EndDialogBox(WindowHandle dialog, std::intptr_t result);
+
+// A message box with no owner and only an OK button; returns once the user has dismissed it.
+// Its modal loop goes on dispatching the thread's messages meanwhile.
+void ShowMessageBoxOk(const wchar_t* text, const wchar_t* caption);

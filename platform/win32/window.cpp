@@ -119,3 +119,7 @@ std::intptr_t ShowModalDialog(unsigned templateId, WindowHandle owner, DialogPro
 }
 
 void EndDialogBox(WindowHandle dialog, std::intptr_t result) { EndDialog(static_cast<HWND>(dialog), result); }
+
+void ShowMessageBoxOk(const wchar_t* text, const wchar_t* caption) {
+    MessageBoxW(nullptr, text, caption, MB_OK);
+}

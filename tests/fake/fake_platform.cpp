@@ -42,6 +42,7 @@ std::uintptr_t g_nextHandle = 0x100;
 
 constexpr std::uintptr_t kIconBase = 0x10000;
 WindowHandle const kFakeWindow = reinterpret_cast<WindowHandle>(0xAA00);
+WindowHandle const kDesktopWindow = reinterpret_cast<WindowHandle>(0xDE00);
 std::map<std::uintptr_t, std::vector<std::pair<unsigned, std::wstring>>> g_menus;
 std::uintptr_t g_nextMenu = 0xB000;
 bool g_dialogEnded = false;
@@ -285,6 +286,14 @@ bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode) {
     return false;
 }
 
+WindowHandle DesktopWindow() { return kDesktopWindow; }
+
+std::intptr_t LaunchThroughShell(WindowHandle owner, const char* verb, const char* path) {
+    g_world.launches.push_back({owner, verb, path});
+    g_world.journal.push_back(std::string("launch ") + verb + " " + path);
+    return g_world.shellResult;
+}
+
 void PauseMilliseconds(std::uint32_t milliseconds) {
     g_world.pauses.push_back(milliseconds);
     g_world.journal.push_back("pause " + std::to_string(milliseconds));
@@ -363,15 +372,19 @@ std::uint32_t RegisterNamedMessage(const wchar_t* name) {
     return std::wstring(name) == L"TaskbarCreated" ? 0xC0DE : 0xC100;
 }
 
-int RunMessageLoop(unsigned acceleratorsId) {
-    g_world.loopAccelerators = acceleratorsId;
-    g_world.journal.push_back("loop");
-    while (!g_world.quitCode && !g_world.queued.empty()) {
-        const auto [message, lParam] = g_world.queued.front();
-        g_world.queued.pop_front();
+void DeliverMessages(std::deque<std::pair<std::uint32_t, std::intptr_t>>& messages) {
+    while (!g_world.quitCode && !messages.empty()) {
+        const auto [message, lParam] = messages.front();
+        messages.pop_front();
         SendToMainWindow(message, message == kMsgCommand ? static_cast<std::uintptr_t>(lParam) : 0,
                          message == kMsgCommand ? 0 : lParam);
     }
+}
+
+int RunMessageLoop(unsigned acceleratorsId) {
+    g_world.loopAccelerators = acceleratorsId;
+    g_world.journal.push_back("loop");
+    DeliverMessages(g_world.queued);
     return g_world.quitCode.value_or(-1);
 }
 
@@ -432,4 +445,14 @@ void EndDialogBox(WindowHandle, std::intptr_t result) {
     g_world.journal.push_back("end dialog " + std::to_string(result));
     g_dialogEnded = true;
     g_dialogResult = result;
+}
+
+void ShowMessageBoxOk(const wchar_t* text, const wchar_t* caption) {
+    g_world.messageBoxes.emplace_back(text, caption);
+    g_world.journal.push_back("message box");
+    // The box's own loop goes on dispatching; the user then presses OK.
+    std::deque<std::pair<std::uint32_t, std::intptr_t>> nested;
+    nested.swap(g_world.whileMessageBoxOpen);
+    DeliverMessages(nested);
+    g_world.journal.push_back("message box dismissed");
 }

@@ -40,6 +40,15 @@ struct FakeWorld {
     bool snapshotFails = false;
     bool firstProcessFails = false;
 
+    // Shell launches: every one in order, answered with shellResult (accepted when above 32).
+    struct Launch {
+        WindowHandle owner;
+        std::string verb;
+        std::string path;
+    };
+    std::vector<Launch> launches;
+    std::intptr_t shellResult = 42;
+
     // Time: pauses are recorded, not waited for.
     std::int64_t now = 1700000000;
     std::vector<std::uint32_t> pauses;
@@ -81,12 +90,19 @@ struct FakeWorld {
     std::deque<std::uintptr_t> dialogCommands;
     std::vector<std::intptr_t> dialogResults;
 
+    // Message boxes: each one's text and caption, and the messages (message, lParam; a command's
+    // id for WM_COMMAND) that reach the main window while the first box is open.
+    std::vector<std::pair<std::wstring, std::wstring>> messageBoxes;
+    std::deque<std::pair<std::uint32_t, std::intptr_t>> whileMessageBoxOpen;
+
     // Every platform call that changes something, in order ("write C:\...=value", "pause 1000").
     std::vector<std::string> journal;
 };
 
 // Delivers a message to the registered window procedure, as the message loop would.
 MessageResult SendToMainWindow(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+// Delivers queued messages (message, lParam; a command's id for WM_COMMAND) to the main window.
+void DeliverMessages(std::deque<std::pair<std::uint32_t, std::intptr_t>>& messages);
 // The icon resource number behind an icon handle the fake gave out.
 unsigned IconNumber(IconHandle icon);
 
