@@ -28,6 +28,8 @@ fi
 # desktop; the popup menu opens with its lower-left corner at the cursor, shifted to fit.
 icon="1014 758"
 about_item="960 685"
+stop_item="960 725"
+ok_button="513 405"  # of a message box, which opens in the middle of the screen
 exit_item="960 745"
 shots="$root/build/screenshots"
 mkdir -p "$shots"
@@ -48,6 +50,7 @@ shoot() {  # name, crop geometry
 }
 tray=320x120+704+648
 dialog=420x190+0+0  # where the About box opens
+message_box=240x140+392+314  # the middle of the screen, where message boxes open
 click() {  # x y button
   xdotool mousemove $1 $2 sleep 0.4 click $3
 }
@@ -70,12 +73,12 @@ shoot menu $tray
 acting_on $dialog click $about_item 1
 shoot about $dialog
 acting_on $dialog xdotool key Return
-acting_on $tray click $icon 3
-acting_on $tray click $exit_item 1
 
-# Without the agent the monitor starts stopped, in greys.
-wine "$KESL_INSTALL_DIR/KeslTerminateService.exe" </dev/null >/dev/null 2>&1
-acting_on $tray start_monitor
+# Stop from the menu: the agent ends, the box says so, and once it is dismissed the icon is grey.
+acting_on $tray click $icon 3
+acting_on $message_box click $stop_item 1
+shoot stopped-message $message_box
+acting_on $tray click $ok_button 1
 shoot tray-stopped $tray
 acting_on $tray click $icon 3
 click $exit_item 1

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include <gtest/gtest.h>
+
 namespace {
 
 // The notification area draws each icon in a slot of small-icon size plus a border on each side,
@@ -127,6 +129,35 @@ HWND FindOpenMenu() {
     return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
 }
 
+HWND OpenTrayMenu() {
+    // Right after a dialog closes, Wine may drop the first click on the tray; a user would
+    // click again, and so does the test, a few times at most.
+    HWND menu = nullptr;
+    for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
+        ClickAt(TraySlotCentre(0), true);
+        WaitUntil([&] { return (menu = FindOpenMenu()) != nullptr; }, std::chrono::seconds(3));
+    }
+    return menu;
+}
+
+HWND WaitForMessageBox(DWORD processId) { return WaitForProcessWindow(processId, L"#32770", L"Kesl銀行"); }
+
+std::wstring MessageBoxText(HWND box) {
+    constexpr int kMessageTextId = 0xFFFF;  // the static control that holds a message box's text
+    return WindowText(GetDlgItem(box, kMessageTextId));
+}
+
+bool PressOk(HWND box) {
+    RECT button{};
+    if (!GetWindowRect(GetDlgItem(box, IDOK), &button)) return false;
+    // Like the tray, a freshly shown box may miss the very first click.
+    for (int attempt = 0; attempt < 5 && IsWindow(box); ++attempt) {
+        ClickAt({(button.left + button.right) / 2, (button.top + button.bottom) / 2}, false);
+        WaitUntil([&] { return !IsWindow(box); }, std::chrono::seconds(3));
+    }
+    return !IsWindow(box);
+}
+
 namespace {
 
 // A popup menu's items, in screen coordinates; items are of equal height when none is a separator.
@@ -242,6 +273,18 @@ std::vector<ControlInfo> DialogControls(HWND dialog) {
         controls.push_back({className, WindowText(child), GetDlgCtrlID(child)});
     }
     return controls;
+}
+
+bool MonitorHasSettled(HWND window) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
+}
+
+ChildProcess StartAgentStandIn() {
+    const int before = CountProcessesNamed(L"KeslWebATMAgent.exe");
+    ChildProcess agent = StartProgram(BuildFolder() + L"\\KeslWebATMAgent.exe");
+    EXPECT_TRUE(WaitUntil([&] { return CountProcessesNamed(L"KeslWebATMAgent.exe") == before + 1; }));
+    return agent;
 }
 
 RunningMonitor StartMonitor() {

@@ -30,6 +30,8 @@ std::wstring WindowText(HWND window);
 
 // The popup menu on screen, if any.
 HWND FindOpenMenu();
+// Right-clicks the first tray slot and returns the menu that opens, or null.
+HWND OpenTrayMenu();
 // Whether the open menu shows exactly these items, in this order. Closes it.
 bool MenuShowsItems(HWND menuWindow, const std::vector<std::wstring>& texts);
 // Clicks item index of a menu of count items.
@@ -42,9 +44,20 @@ struct ControlInfo {
 };
 std::vector<ControlInfo> DialogControls(HWND dialog);
 
+// A message box with the program's caption shown by process, and what it says.
+HWND WaitForMessageBox(DWORD processId);
+std::wstring MessageBoxText(HWND box);
+// Clicks the box's OK button and waits until the box has gone.
+bool PressOk(HWND box);
+
+// An agent stand-in started from the build folder, once it is in the process list.
+ChildProcess StartAgentStandIn();
+
 // The monitor, started from the build folder, with its hidden window found.
 struct RunningMonitor {
     ChildProcess process;
     HWND window = nullptr;
 };
 RunningMonitor StartMonitor();
+// Whether the monitor has handled every message sent before, within a generous bound.
+bool MonitorHasSettled(HWND window);

@@ -22,23 +22,6 @@ protected:
         EndAllAgents();
         RemoveStateFile();
     }
-
-    static ChildProcess StartAgent() {
-        ChildProcess agent = StartProgram(BuildFolder() + L"\\KeslWebATMAgent.exe");
-        EXPECT_TRUE(WaitUntil([] { return CountProcessesNamed(L"KeslWebATMAgent.exe") == 1; }));
-        return agent;
-    }
-
-    static HWND OpenTrayMenu() {
-        // Right after a dialog closes, Wine may drop the first click on the tray; a user would
-        // click again, and so does the test, a few times at most.
-        HWND menu = nullptr;
-        for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
-            ClickAt(TraySlotCentre(0), true);
-            WaitUntil([&] { return (menu = FindOpenMenu()) != nullptr; }, std::chrono::seconds(3));
-        }
-        return menu;
-    }
 };
 
 TEST_F(TrayProgram, ShowsOneIconInTheLookOfTheAgentsStateAndAHiddenWindow) {
@@ -49,7 +32,7 @@ TEST_F(TrayProgram, ShowsOneIconInTheLookOfTheAgentsStateAndAHiddenWindow) {
     };
     for (const Case& c : {Case{true, kRunningTitle, SlotLook::Colour}, Case{false, kStoppedTitle, SlotLook::Grey}}) {
         ChildProcess agent;
-        if (c.agentRunning) agent = StartAgent();
+        if (c.agentRunning) agent = StartAgentStandIn();
         RunningMonitor monitor = StartMonitor();
         ASSERT_NE(monitor.window, nullptr);
         EXPECT_EQ(WindowText(monitor.window), c.title);
@@ -124,7 +107,7 @@ TEST_F(TrayProgram, ExitRemovesTheIconAndEndsWithZero) {
 }
 
 TEST_F(TrayProgram, ACloseRequestFromOutsideLeavesNoIcon) {
-    ChildProcess agent = StartAgent();
+    ChildProcess agent = StartAgentStandIn();
     RunningMonitor monitor = StartMonitor();
     ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
     PostMessageW(monitor.window, WM_CLOSE, 0, 0);
@@ -133,7 +116,7 @@ TEST_F(TrayProgram, ACloseRequestFromOutsideLeavesNoIcon) {
 }
 
 TEST_F(TrayProgram, TaskbarCreatedBringsBackALostEntry) {
-    ChildProcess agent = StartAgent();
+    ChildProcess agent = StartAgentStandIn();
     RunningMonitor monitor = StartMonitor();
     ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
 

@@ -51,6 +51,23 @@ std::string StateFolderPathA() {
     return std::string(path) + "\\KESL";
 }
 
+std::wstring InstallFolder() {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::wstring(path) + L"\\KESL\\WebATM";
+}
+
+bool InstallStandIns() {
+    const std::wstring folder = InstallFolder();
+    CreateDirectoryW(folder.substr(0, folder.find_last_of(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    bool copied = true;
+    for (const wchar_t* name : {L"\\KeslWebATMAgent.exe", L"\\KeslTerminateService.exe"}) {
+        copied = CopyFileW((BuildFolder() + name).c_str(), (folder + name).c_str(), FALSE) && copied;
+    }
+    return copied;
+}
+
 std::string StateFilePathA() { return StateFolderPathA() + "\\info.ini"; }
 
 void RemoveStateFile() {

@@ -32,6 +32,10 @@ std::wstring BuildFolder();
 std::string StateFilePathA();  // %APPDATA%\KESL\info.ini
 std::string StateFolderPathA();
 void RemoveStateFile();
+// Where the monitor launches the agent and the terminate program from.
+std::wstring InstallFolder();  // C:\Program Files (x86)\KESL\WebATM
+// Copies the stand-ins from the build folder into the install folder.
+bool InstallStandIns();
 std::string ReadWholeFile(const std::string& path);  // empty when missing
 
 // Polls condition until it holds or timeout passes; a bounded wait, not a fixed sleep.
