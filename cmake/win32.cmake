@@ -58,9 +58,9 @@ add_test(NAME win32.resources COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tes
 
 # End to end: the real programs on the virtual desktop, read and driven as a user would.
 add_executable(win32_e2e_tests tests/e2e/desktop.cpp tests/e2e/tray_program_test.cpp tests/e2e/monitor_startup_test.cpp
-    tests/e2e/agent_commands_test.cpp
+    tests/e2e/agent_commands_test.cpp tests/e2e/command_sweep_test.cpp
     tests/win32/win32_test_support.cpp tests/win32/main.cpp)
-target_link_libraries(win32_e2e_tests PRIVATE gtest user32 gdi32 shell32 psapi)
+target_link_libraries(win32_e2e_tests PRIVATE gtest user32 gdi32 shell32)
 target_compile_options(win32_e2e_tests PRIVATE ${KESL_WARNINGS})
 target_include_directories(win32_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})
 add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)

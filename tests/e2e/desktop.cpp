@@ -130,12 +130,21 @@ HWND FindOpenMenu() {
 }
 
 HWND OpenTrayMenu() {
-    // Right after a dialog closes, Wine may drop the first click on the tray; a user would
-    // click again, and so does the test, a few times at most.
+    // Right after a dialog closes or the entry is re-added, Wine may drop the first click on the
+    // tray; moving onto the icon first helps, and like a user the test clicks again, a few times
+    // at most.
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
-        ClickAt(TraySlotCentre(0), true);
-        WaitUntil([&] { return (menu = FindOpenMenu()) != nullptr; }, std::chrono::seconds(3));
+        const POINT slot = TraySlotCentre(0);
+        MovePointer({slot.x - 3, slot.y});
+        WaitUntil(
+            [&] {
+                POINT at{};
+                return GetCursorPos(&at) && at.x == slot.x - 3;
+            },
+            std::chrono::seconds(2));
+        ClickAt(slot, true);
+        WaitUntil([&] { return (menu = FindOpenMenu()) != nullptr; }, std::chrono::milliseconds(1500));
     }
     return menu;
 }

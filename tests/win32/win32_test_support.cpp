@@ -63,6 +63,7 @@ bool InstallStandIns() {
     CreateDirectoryW(folder.c_str(), nullptr);
     bool copied = true;
     for (const wchar_t* name : {L"\\KeslWebATMAgent.exe", L"\\KeslTerminateService.exe"}) {
+        RemoveDirectoryW((folder + name).c_str());  // left by a test that put a folder there
         copied = CopyFileW((BuildFolder() + name).c_str(), (folder + name).c_str(), FALSE) && copied;
     }
     return copied;
@@ -112,6 +113,19 @@ std::vector<DWORD> ProcessesNamed(const wchar_t* imageName) {
 }  // namespace
 
 int CountProcessesNamed(const wchar_t* imageName) { return static_cast<int>(ProcessesNamed(imageName).size()); }
+
+std::vector<std::wstring> ProcessImagePaths(const wchar_t* imageName) {
+    std::vector<std::wstring> paths;
+    for (DWORD id : ProcessesNamed(imageName)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+        if (process == nullptr) continue;
+        wchar_t path[MAX_PATH] = {};
+        DWORD size = MAX_PATH;
+        if (QueryFullProcessImageNameW(process, 0, path, &size)) paths.emplace_back(path, size);
+        CloseHandle(process);
+    }
+    return paths;
+}
 
 void EndAllAgents() {
     for (DWORD id : ProcessesNamed(L"KeslWebATMAgent.exe")) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // A started child process; terminated and closed when it goes out of scope.
 struct ChildProcess {
@@ -45,3 +46,4 @@ bool WaitUntil(const std::function<bool()>& condition,
 // Ends every agent stand-in that a test left running, and waits until none is listed.
 void EndAllAgents();
 int CountProcessesNamed(const wchar_t* imageName);  // case-insensitive
+std::vector<std::wstring> ProcessImagePaths(const wchar_t* imageName);  // full paths, where readable
