@@ -69,3 +69,5 @@ set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TI
 add_test(NAME icons.generated COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/icons/make_icons.py --check)
 add_test(NAME icons.generator COMMAND /usr/bin/python3 -m unittest discover -s ${PROJECT_SOURCE_DIR}/tools/icons
     -p test_*.py)
+
+include(cmake/bench.cmake)
