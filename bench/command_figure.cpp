@@ -8,9 +8,9 @@
 
 #include "bench/figures.h"
 #include "bench/message_box_watch.h"
+#include "bench/programs.h"
 #include "bench/samples.h"
 #include "bench/timing.h"
-#include "bench/tray_programs.h"
 
 namespace {
 

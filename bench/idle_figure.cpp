@@ -4,8 +4,8 @@
 
 #include "bench/figures.h"
 #include "bench/process_cost.h"
+#include "bench/programs.h"
 #include "bench/samples.h"
-#include "bench/tray_programs.h"
 
 void MeasureIdle(int runs, unsigned idleMilliseconds) {
     const BenchProgram* programs[] = {&kMonitor, &kFloor};

@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "bench/figures.h"
+#include "bench/programs.h"
 #include "bench/samples.h"
 #include "bench/timing.h"
-#include "bench/tray_programs.h"
 #include "bench/tray_watch.h"
 
 namespace {

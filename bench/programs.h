@@ -1,5 +1,5 @@
 #pragma once
-// The programs under measurement: started from the build folder, found by their hidden window's
+// The programs the benchmark runs: started from the build folder, found by their hidden window's
 // class, and closed as the session would close them.
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "bench/tray_programs.h"
+#include "bench/programs.h"
 
 #include <shlobj.h>
 
