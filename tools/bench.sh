@@ -13,7 +13,7 @@ trap '"$here/wine-session.sh" stop' EXIT
 source "$here/wine-env.sh"
 "$here/install-standins.sh" "$build"
 
-echo "Measuring (about three minutes):"
+echo "Measuring (about two minutes):"
 (cd "$build" && wine bench_driver.exe) >"$out/observations.txt" </dev/null
 echo
 /usr/bin/python3 "$here/bench_report.py" "$out/observations.txt" "$build/KeslWebATMMonitor.exe" \
