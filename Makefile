@@ -1,12 +1,13 @@
-# make build | make test | make run | make clean
+# make build | make test | make run | make bench | make clean
 # Every target first installs what is missing (tools/setup.sh is quiet when all is there).
 
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 WIN32 := build/win32
+WIN32_CONFIGURE := cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-.PHONY: setup build native win32 test run clean
+.PHONY: setup build native win32 test run bench clean
 
 setup:
 	@bash tools/setup.sh
@@ -16,7 +17,7 @@ native: setup
 	@cmake --build $(NATIVE) -j $(JOBS)
 
 win32: setup
-	@cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+	@$(WIN32_CONFIGURE) >/dev/null
 	@cmake --build $(WIN32) -j $(JOBS)
 
 build: native win32
@@ -29,6 +30,12 @@ test: build
 
 run: build
 	@bash tools/run.sh
+
+# The monitor against the smallest possible tray program, under Wine; never part of make test.
+bench: setup
+	@$(WIN32_CONFIGURE) >/dev/null
+	@cmake --build $(WIN32) -j $(JOBS) --target bench_programs
+	@bash tools/bench.sh
 
 clean:
 	rm -rf build
