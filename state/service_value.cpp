@@ -2,8 +2,6 @@
 // the time as nine lowercase hex digits, position 6 replaced by the digit, position 3 repeated
 // at position 9.
 
-#include <cstdio>
-
 #include "state/service_state.h"
 
 namespace {
@@ -13,8 +11,13 @@ constexpr std::size_t kEchoPosition = 9;
 }  // namespace
 
 void EncodeServiceValue(ServiceState state, std::int64_t time, ServiceValue& value) {
-    // Nine digits at least; a 32-bit value needs eight, so position 0 is always '0'.
-    std::snprintf(value, sizeof value, "%.9x", static_cast<unsigned>(static_cast<std::uint32_t>(time)));
+    // What "%.9x" prints: nine digits, of which a 32-bit value needs eight, so position 0 is
+    // always '0'. Written by hand, because the formatter would triple the program's code.
+    std::uint32_t rest = static_cast<std::uint32_t>(time);
+    for (std::size_t i = kServiceValueLength - 1; i-- > 0;) {
+        value[i] = "0123456789abcdef"[rest & 0xF];
+        rest >>= 4;
+    }
     value[kStateDigitPosition] = static_cast<char>('0' + state);
     value[kEchoPosition] = value[kEchoedPosition];
     value[kServiceValueLength] = '\0';
