@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/figures.h"
-#include "bench/message_box_watch.h"
+#include "tests/e2e/desktop.h"
 #include "bench/programs.h"
 #include "bench/samples.h"
 #include "bench/timing.h"
@@ -39,7 +39,7 @@ bool MeasureOnce(const char* figure, const BenchProgram& program, const std::wst
     const Stopwatch sincePost;
     PostMessageW(running.window, WM_COMMAND, kStopCommand, 0);
     HWND box = nullptr;
-    const bool shown = PollUntil([&] { return (box = FindMessageBox(running.Id(), kBoxCaption)) != nullptr; },
+    const bool shown = PollUntil([&] { return (box = FindProcessWindow(running.Id(), L"#32770", kBoxCaption)) != nullptr; },
                                  kBoxTimeout);
     const double elapsed = sincePost.Milliseconds();
     if (shown) {

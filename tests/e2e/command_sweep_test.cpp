@@ -8,7 +8,10 @@ namespace {
 
 TEST_F(AgentCommandTest, StopEndsADozenAgentsAndOnesThatEndedByThemselvesDoNotMatter) {
     std::vector<ChildProcess> agents;
-    for (int i = 0; i < 12; ++i) agents.push_back(StartAgentStandIn());
+    for (int i = 0; i < 12; ++i) {
+        agents.push_back(StartAgentStandIn());
+        ASSERT_TRUE(agents.back().Started()) << "agent " << i;
+    }
     monitor = StartMonitor();
     ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
     // A few end on their own after start-up found them.

@@ -50,7 +50,8 @@ std::wstring MessageBoxText(HWND box);
 // Clicks the box's OK button and waits until the box has gone.
 bool PressOk(HWND box);
 
-// An agent stand-in started from the build folder, once it is in the process list.
+// An agent stand-in started from the build folder, once it is in the process list; not started
+// when it did not show there in time.
 ChildProcess StartAgentStandIn();
 
 // The monitor, started from the build folder, with its hidden window found.
