@@ -104,7 +104,8 @@ const Layout kLayouts[] = {
     {"blank value", "[Settings]\r\nService=   \r\n", ""},
     {"no section", "Service={V}\r\n", nullptr},
     {"other section only", "[Other]\r\nService={V}\r\n", nullptr},
-    {"near-miss section names", "[Setting]\r\nService={V}\r\n[Settings2]\r\nService={V}\r\n[ Settings.old ]\r\nService={V}\r\n", nullptr},
+    {"near-miss section names",
+     "[Setting]\r\nService={V}\r\n[Settings2]\r\nService={V}\r\n[ Settings.old ]\r\nService={V}\r\n", nullptr},
     {"near-miss key names", "[Settings]\r\nServices={V}\r\nServic={V}\r\nxService={V}\r\n", nullptr},
     {"key only in a repeated section", "[Settings]\r\nOther=1\r\n[Settings]\r\nService={V}\r\n", nullptr},
     {"section without keys", "[Settings]\r\n", nullptr},
@@ -155,7 +156,8 @@ private:
         for (const Layout& layout : kLayouts) {
             for (StoredState planted : {StoredState::Running, StoredState::Stopped}) {
                 const std::string v = ValueOf(planted);
-                const std::string w = ValueOf(planted == StoredState::Running ? StoredState::Stopped : StoredState::Running);
+                const StoredState other = planted == StoredState::Running ? StoredState::Stopped : StoredState::Running;
+                const std::string w = ValueOf(other);
                 const std::string bytes = Replace(Replace(layout.pattern, "{V}", v), "{W}", w);
                 Add(std::string("layout: ") + layout.name, bytes, Expected(layout.found, v));
             }

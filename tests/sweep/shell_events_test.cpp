@@ -110,10 +110,11 @@ TEST_F(ShellEvents, TheEndOfTheSessionLeavesNoDeadIcon) {
         ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Grey)) << c.name;
 
         DWORD_PTR mayEnd = 0;
-        ASSERT_TRUE(SendsWithin(monitor.window, WM_QUERYENDSESSION, 0, static_cast<LPARAM>(c.reason), &mayEnd)) << c.name;
+        const LPARAM reason = static_cast<LPARAM>(c.reason);
+        ASSERT_TRUE(SendsWithin(monitor.window, WM_QUERYENDSESSION, 0, reason, &mayEnd)) << c.name;
         EXPECT_NE(mayEnd, 0u) << c.name << ": the program held up the end of the session";
         DWORD_PTR ignored = 0;
-        ASSERT_TRUE(SendsWithin(monitor.window, WM_ENDSESSION, c.ending, static_cast<LPARAM>(c.reason), &ignored)) << c.name;
+        ASSERT_TRUE(SendsWithin(monitor.window, WM_ENDSESSION, c.ending, reason, &ignored)) << c.name;
 
         switch (c.then) {
             case Then::SystemEndsTheProcess:

@@ -11,8 +11,8 @@ namespace {
 // The Linux path behind a Windows one, from Wine's own export.
 std::string UnixPath(const std::string& path) {
     using ToUnix = char*(CDECL*)(const wchar_t*);
-    const auto toUnix =
-        reinterpret_cast<ToUnix>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    const FARPROC exported = GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name");
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(exported));
     if (toUnix == nullptr) return {};
     const std::wstring wide(path.begin(), path.end());
     char* unix = toUnix(wide.c_str());
