@@ -57,6 +57,11 @@ MessageResult MainWindowProc(WindowHandle window, std::uint32_t message, std::ui
         case kMsgPaint:
             PaintNothing(window);
             return 0;
+        case kMsgEndSession:
+            // The session is ending: the process may be ended without its window being
+            // destroyed, so the icon goes now.
+            if (wParam != 0) RemoveTrayEntry();
+            return 0;
         case kMsgDestroy:
             // Whatever the route here (Exit, a close request, the end of the session), no icon
             // may outlive the window, nor be added for it later by a command still under way.

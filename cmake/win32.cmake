@@ -79,4 +79,16 @@ add_test(NAME icons.generated COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/too
 add_test(NAME icons.generator COMMAND /usr/bin/python3 -m unittest discover -s ${PROJECT_SOURCE_DIR}/tools/icons
     -p test_*.py)
 
+# The robustness sweep: generated state files, places that cannot be written and shell events,
+# through the real platform layer in process and through the real monitor on the desktop.
+file(GLOB KESL_SWEEP_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/sweep/*.cpp)
+add_executable(win32_sweep_tests ${KESL_SWEEP_TESTS} tests/e2e/desktop.cpp tests/win32/win32_test_support.cpp
+    tests/win32/main.cpp)
+target_link_libraries(win32_sweep_tests PRIVATE kesl_core kesl_platform_win32 gtest user32 gdi32 shell32)
+target_compile_options(win32_sweep_tests PRIVATE ${KESL_WARNINGS})
+target_include_directories(win32_sweep_tests PRIVATE ${PROJECT_SOURCE_DIR})
+add_dependencies(win32_sweep_tests monitor agent_standin)
+add_test(NAME wine.sweep COMMAND win32_sweep_tests)
+set_tests_properties(wine.sweep PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
+
 include(cmake/bench.cmake)

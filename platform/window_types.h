@@ -20,6 +20,7 @@ using DialogProcedure = std::intptr_t (*)(WindowHandle dialog, std::uint32_t mes
 inline constexpr std::uint32_t kMsgNull = 0x0000;         // WM_NULL
 inline constexpr std::uint32_t kMsgDestroy = 0x0002;      // WM_DESTROY
 inline constexpr std::uint32_t kMsgClose = 0x0010;        // WM_CLOSE
+inline constexpr std::uint32_t kMsgEndSession = 0x0016;   // WM_ENDSESSION
 inline constexpr std::uint32_t kMsgPaint = 0x000F;        // WM_PAINT
 inline constexpr std::uint32_t kMsgInitDialog = 0x0110;   // WM_INITDIALOG
 inline constexpr std::uint32_t kMsgCommand = 0x0111;      // WM_COMMAND

@@ -9,6 +9,7 @@ static_assert(kMsgInitDialog == WM_INITDIALOG && kMsgCommand == WM_COMMAND && kM
 static_assert(kMsgRButtonDown == WM_RBUTTONDOWN && kMsgRButtonUp == WM_RBUTTONUP &&
               kMsgLButtonDown == WM_LBUTTONDOWN && kMsgLButtonDblClk == WM_LBUTTONDBLCLK &&
               kMsgMouseMove == WM_MOUSEMOVE && kMsgContextMenu == WM_CONTEXTMENU);
+static_assert(kMsgEndSession == WM_ENDSESSION);
 static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL);
 static_assert(kClassStyleRedraw == (CS_HREDRAW | CS_VREDRAW) && kWindowColorBrush == COLOR_WINDOW + 1);
 

@@ -180,6 +180,16 @@ TEST_F(MainWindowTest, ACloseRequestLeavesNoIconBehind) {
     EXPECT_LT(JournalIndex("destroy window"), JournalIndex("tray delete 107"));
 }
 
+TEST_F(MainWindowTest, TheEndOfTheSessionRemovesTheIconUnlessItIsCalledOff) {
+    StartProgram(true);
+    EXPECT_EQ(SendToMainWindow(kMsgEndSession, 0, 0), 0);  // called off
+    EXPECT_EQ(VisibleTrayIds(), std::vector<std::uint32_t>{IDI_RUNNING});
+    EXPECT_EQ(SendToMainWindow(kMsgEndSession, 1, 0), 0);
+    EXPECT_TRUE(Fake().trayIcons.empty());
+    SendToMainWindow(kMsgDestroy);  // the window may still be destroyed afterwards
+    EXPECT_EQ(std::count(Fake().journal.begin(), Fake().journal.end(), "tray delete 107"), 1);
+}
+
 TEST_F(MainWindowTest, ExitFromTheMessageLoopEndsTheProgramWithZero) {
     Fake().queued = {{kTrayCallback, kMsgRButtonDown}, {kMsgCommand, IDM_EXIT}, {kMsgCommand, IDM_ABOUT}};
     EXPECT_EQ(StartProgram(true), 0);

@@ -1,0 +1,41 @@
+#pragma once
+// What the sweep reads and arranges beyond the shared desktop harness: the state file's bytes
+// and value, message boxes, occupied tray slots, and the monitor run once and closed.
+
+#include <cstdint>
+#include <string>
+
+#include "tests/e2e/desktop.h"
+
+// Replaces the state file with bytes, creating its folder. Every call gives the file a
+// modification time of its own: the profile reader keeps a file it has read until that changes.
+void PutStateFileBytes(const std::string& bytes);
+// The Service value the profile reader now finds in the state file; "" when there is none.
+std::string ReadStoredValue();
+
+std::int64_t UnixTime();
+// Whether value is what the program stores for state (0 Running, 1 Stopped) at some second
+// from `from` to `to`: the time's low 32 bits as nine hex digits, the state digit at position 6,
+// position 3 repeated at position 9.
+bool IsFreshValue(const std::string& value, int state, std::int64_t from, std::int64_t to);
+
+// Whether process shows a message box or any other dialog.
+bool ShowsADialog(DWORD processId);
+// How many tray slots, counted from the right, show an icon.
+int OccupiedTraySlots();
+
+// Starts the agent stand-in and waits until the process list shows it.
+ChildProcess StartAgentStandIn();
+
+// What a user sees of one run of the monitor: it is started, shows its icon, and is closed
+// with WM_CLOSE.
+struct MonitorRun {
+    bool windowFound = false;
+    SlotLook look = SlotLook::Empty;  // the tray slot once the icon has settled
+    int occupiedSlots = 0;
+    bool dialogShown = false;
+    long exitCode = -1;
+    bool slotEmptyAfterwards = false;
+};
+// expected is the look to wait for; the run records what was seen when it came or timed out.
+MonitorRun RunMonitorOnce(SlotLook expected);
