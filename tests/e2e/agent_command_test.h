@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/common/stored_value.h"
-#include "tests/e2e/desktop.h"
+#include "tests/e2e/clean_desktop_test.h"
 
 inline const std::wstring kRestartSucceeded = L"重啟ATM安控元件成功";
 inline const std::wstring kRestartFailed = L"重啟AT安控M元件失敗,請再重新啟動ATM安控元件";
@@ -19,19 +19,12 @@ inline const std::wstring kStopSucceeded = L"停止ATM安控元件成功";
 inline constexpr int kRestartItem = 1;
 inline constexpr int kStopItem = 2;
 
-inline std::string StoredValue() {
-    char value[64] = {};
-    GetPrivateProfileStringA("Settings", "Service", "", value, sizeof value, StateFilePathA().c_str());
-    return value;
-}
-
-class AgentCommandTest : public ::testing::Test {
+class AgentCommandTest : public CleanDesktopTest {
 protected:
     void SetUp() override {
-        EndAllAgents();
-        RemoveStateFile();
+        CleanDesktopTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(InstallStandIns());
-        ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Empty)) << "a tray icon is left from before";
     }
     void TearDown() override {
         if (monitor.window != nullptr) {
@@ -39,8 +32,7 @@ protected:
             EXPECT_EQ(monitor.process.WaitForExit(), 0);
             EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Empty));
         }
-        EndAllAgents();
-        RemoveStateFile();
+        CleanDesktopTest::TearDown();
         InstallStandIns();
     }
 
@@ -58,7 +50,7 @@ protected:
         const std::int64_t before = std::time(nullptr);
         ASSERT_TRUE(PressOk(box));
         ASSERT_TRUE(MonitorHasSettled(monitor.window));
-        const std::string value = StoredValue();
+        const std::string value = ReadStoredValue();
         EXPECT_TRUE(IsStoredValueWrittenBetween(value, stateDigit, before, std::time(nullptr))) << value;
     }
 

@@ -44,7 +44,7 @@ TEST_F(AgentCommandTest, FiftyAlternatingCommandsLeaveAgentFileAndIconAgreeing) 
     ASSERT_TRUE(MonitorHasSettled(monitor.window));
     EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
     EXPECT_EQ(TraySlotLook(1), SlotLook::Empty) << "one entry only";
-    EXPECT_EQ(StoredValue()[6], '0');
+    EXPECT_EQ(ReadStoredValue()[6], '0');
     EXPECT_TRUE(WaitUntil([] { return CountProcessesNamed(L"KeslWebATMAgent.exe") == 1; }))
         << "one agent, launched by the last Restart";
 }

@@ -3,21 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "agent/agent_names.h"
-#include "tests/e2e/desktop.h"
+#include "tests/e2e/clean_desktop_test.h"
 
 namespace {
 
-class MonitorStartup : public ::testing::Test {
+class MonitorStartup : public CleanDesktopTest {
 protected:
-    void SetUp() override {
-        EndAllAgents();
-        RemoveStateFile();
-    }
-    void TearDown() override {
-        EndAllAgents();
-        RemoveStateFile();
-    }
-
     // Starts the monitor, lets it settle into its message loop, and closes it again.
     static long RunMonitor() {
         RunningMonitor monitor = StartMonitor();

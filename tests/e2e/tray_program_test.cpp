@@ -1,6 +1,6 @@
 // The real monitor on the Wine virtual desktop, driven and read as a user would.
 
-#include "tests/e2e/desktop.h"
+#include "tests/e2e/clean_desktop_test.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -11,18 +11,7 @@ const std::wstring kRunningTitle = L"Kesl銀行晶片金融卡安控元件";
 const std::wstring kStoppedTitle = L"Kesl銀行晶片金融卡安控元件已關閉";
 const std::wstring kAboutCaption = L"關於 Kesl銀行晶片金融卡安控元件";
 
-class TrayProgram : public ::testing::Test {
-protected:
-    void SetUp() override {
-        EndAllAgents();
-        RemoveStateFile();
-        ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Empty)) << "a tray icon is left from before";
-    }
-    void TearDown() override {
-        EndAllAgents();
-        RemoveStateFile();
-    }
-};
+class TrayProgram : public CleanDesktopTest {};
 
 TEST_F(TrayProgram, ShowsOneIconInTheLookOfTheAgentsStateAndAHiddenWindow) {
     struct Case {

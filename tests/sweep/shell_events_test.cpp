@@ -2,6 +2,7 @@
 // again, a close request from another program, the end of the session. The user must never see
 // a dead icon or two icons of one copy.
 
+#include "tests/e2e/clean_desktop_test.h"
 #include "tests/sweep/sweep_support.h"
 
 #include <gtest/gtest.h>
@@ -41,18 +42,7 @@ bool SendsWithin(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_
     return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, result) != 0;
 }
 
-class ShellEvents : public ::testing::Test {
-protected:
-    void SetUp() override {
-        EndAllAgents();
-        RemoveStateFile();
-        ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Empty)) << "a tray icon is left from before";
-    }
-    void TearDown() override {
-        EndAllAgents();
-        RemoveStateFile();
-    }
-};
+class ShellEvents : public CleanDesktopTest {};
 
 TEST_F(ShellEvents, ARecreatedTaskbarAlwaysShowsExactlyOneIconAndACloseRequestTakesItAway) {
     for (const Look& look : kLooks) {

@@ -9,23 +9,15 @@
 #include "app/reconcile.h"
 #include "res/resource.h"
 #include "tests/sweep/generated_state_files.h"
+#include "tests/e2e/clean_desktop_test.h"
 #include "tests/sweep/sweep_support.h"
 
 namespace {
 
 constexpr ServiceState kUntouched = 42;  // a value no read produces
 
-class StateFileSweep : public ::testing::Test {
+class StateFileSweep : public CleanDesktopTest {
 protected:
-    void SetUp() override {
-        EndAllAgents();
-        RemoveStateFile();
-    }
-    void TearDown() override {
-        EndAllAgents();
-        RemoveStateFile();
-    }
-
     // What the file must hold after start-up, given what it held before and the process list.
     static void ExpectRewrittenOnlyOnDisagreement(const GeneratedStateFile& file, bool agentRunning,
                                                   std::int64_t from, std::int64_t to, const std::string& label) {

@@ -1,9 +1,8 @@
 #include "tests/sweep/sweep_support.h"
 
-#include <cstdio>
 #include <ctime>
 
-#include "agent/agent_names.h"
+#include "tests/common/stored_value.h"
 
 void PutStateFileBytes(const std::string& bytes) {
     // Times counted up from 2001, well before any time the program itself writes.
@@ -21,24 +20,10 @@ void PutStateFileBytes(const std::string& bytes) {
     CloseHandle(file);
 }
 
-std::string ReadStoredValue() {
-    char value[64] = {};
-    GetPrivateProfileStringA("Settings", "Service", "", value, sizeof value, StateFilePathA().c_str());
-    return value;
-}
-
 std::int64_t UnixTime() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 bool IsFreshValue(const std::string& value, int state, std::int64_t from, std::int64_t to) {
-    for (std::int64_t t = from; t <= to; ++t) {
-        char digits[16] = {};
-        std::snprintf(digits, sizeof digits, "%09x", static_cast<unsigned>(static_cast<std::uint32_t>(t)));
-        std::string expected(digits, 9);
-        expected[6] = static_cast<char>('0' + state);
-        expected += expected[3];
-        if (value == expected) return true;
-    }
-    return false;
+    return IsStoredValueWrittenBetween(value, static_cast<char>('0' + state), from, to);
 }
 
 bool ShowsADialog(DWORD processId) { return FindProcessWindow(processId, L"#32770") != nullptr; }
@@ -48,12 +33,6 @@ int OccupiedTraySlots() {
     int slots = 0;
     while (slots < 16 && TraySlotLook(slots) != SlotLook::Empty) ++slots;
     return slots;
-}
-
-ChildProcess StartAgentStandIn() {
-    ChildProcess agent = StartProgram(BuildFolder() + L"\\KeslWebATMAgent.exe");
-    WaitUntil([] { return CountProcessesNamed(kAgentImageNameW) == 1; });
-    return agent;
 }
 
 MonitorRun RunMonitorOnce(SlotLook expected) {

@@ -10,8 +10,6 @@
 // Replaces the state file with bytes, creating its folder. Every call gives the file a
 // modification time of its own: the profile reader keeps a file it has read until that changes.
 void PutStateFileBytes(const std::string& bytes);
-// The Service value the profile reader now finds in the state file; "" when there is none.
-std::string ReadStoredValue();
 
 std::int64_t UnixTime();
 // Whether value is what the program stores for state (0 Running, 1 Stopped) at some second
@@ -23,9 +21,6 @@ bool IsFreshValue(const std::string& value, int state, std::int64_t from, std::i
 bool ShowsADialog(DWORD processId);
 // How many tray slots, counted from the right, show an icon.
 int OccupiedTraySlots();
-
-// Starts the agent stand-in and waits until the process list shows it.
-ChildProcess StartAgentStandIn();
 
 // What a user sees of one run of the monitor: it is started, shows its icon, and is closed
 // with WM_CLOSE.

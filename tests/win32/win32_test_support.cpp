@@ -79,6 +79,12 @@ void RemoveStateFile() {
     }
 }
 
+std::string ReadStoredValue() {
+    char value[64] = {};
+    GetPrivateProfileStringA("Settings", "Service", "", value, sizeof value, StateFilePathA().c_str());
+    return value;
+}
+
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

@@ -38,6 +38,8 @@ std::wstring InstallFolder();  // C:\Program Files (x86)\KESL\WebATM
 // Copies the stand-ins from the build folder into the install folder.
 bool InstallStandIns();
 std::string ReadWholeFile(const std::string& path);  // empty when missing
+// The Service value the profile reader now finds in the state file; "" when there is none.
+std::string ReadStoredValue();
 
 // Polls condition until it holds or timeout passes; a bounded wait, not a fixed sleep.
 bool WaitUntil(const std::function<bool()>& condition,
