@@ -76,8 +76,6 @@ set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TI
 
 # The committed icons are what the generator draws.
 add_test(NAME icons.generated COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/icons/make_icons.py --check)
-add_test(NAME icons.generator COMMAND /usr/bin/python3 -m unittest discover -s ${PROJECT_SOURCE_DIR}/tools/icons
-    -p test_*.py)
 
 # The robustness sweep: generated state files, places that cannot be written and shell events,
 # through the real platform layer in process and through the real monitor on the desktop.
