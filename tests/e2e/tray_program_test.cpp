@@ -3,7 +3,6 @@
 #include "tests/e2e/clean_desktop_test.h"
 
 #include <gtest/gtest.h>
-#include <shellapi.h>
 
 namespace {
 
@@ -93,33 +92,6 @@ TEST_F(TrayProgram, ExitRemovesTheIconAndEndsWithZero) {
     ClickMenuItem(menu, 3, 4);
     EXPECT_EQ(monitor.process.WaitForExit(), 0);
     EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Empty));
-}
-
-TEST_F(TrayProgram, ACloseRequestFromOutsideLeavesNoIcon) {
-    ChildProcess agent = StartAgentStandIn();
-    RunningMonitor monitor = StartMonitor();
-    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
-    PostMessageW(monitor.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(monitor.process.WaitForExit(), 0);
-    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Empty));
-}
-
-TEST_F(TrayProgram, TaskbarCreatedBringsBackALostEntry) {
-    ChildProcess agent = StartAgentStandIn();
-    RunningMonitor monitor = StartMonitor();
-    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
-
-    // The shell loses the entry, as when it re-creates its taskbar.
-    NOTIFYICONDATAW lost{};
-    lost.cbSize = sizeof lost;
-    lost.hWnd = monitor.window;
-    lost.uID = 107;
-    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &lost));
-    ASSERT_TRUE(WaitForTraySlot(0, SlotLook::Empty));
-
-    PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(WaitForTraySlot(0, SlotLook::Colour));
-    EXPECT_EQ(TraySlotLook(1), SlotLook::Empty);
 }
 
 }  // namespace

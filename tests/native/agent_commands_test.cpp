@@ -119,18 +119,6 @@ TEST_F(AgentCommandTest, RestartStopsTheAgentBeforeLaunchingItAgain) {
     EXPECT_LT(JournalIndex("launch open"), JournalIndex("message box"));
 }
 
-TEST_F(AgentCommandTest, StopThenRestartSwitchesTheLookBothWays) {
-    SendToMainWindow(kMsgCommand, IDM_STOP_AGENT, 0);
-    SendToMainWindow(kMsgCommand, IDM_STOP_AGENT, 0);  // a second stop succeeds again
-    EXPECT_EQ(VisibleTrayIds(), std::vector<std::uint32_t>{IDI_STOPPED});
-    EXPECT_EQ(std::wstring(Fake().trayIcons.begin()->second.tip), L"Kesl銀行晶片金融卡安控元件已關閉");
-    SendToMainWindow(kMsgCommand, IDM_RESTART_AGENT, 0);
-    EXPECT_EQ(VisibleTrayIds(), std::vector<std::uint32_t>{IDI_RUNNING});
-    EXPECT_EQ(std::wstring(Fake().trayIcons.begin()->second.tip), L"Kesl銀行晶片金融卡安控元件");
-    EXPECT_EQ(Fake().messageBoxes.size(), 3u);
-    EXPECT_EQ(StoredServiceValue(), ExpectedStoredValue('0', Fake().now));
-}
-
 TEST_F(AgentCommandTest, NoMenuOrSecondCommandWhileTheBoxIsOpen) {
     // While the stop's box is open the user presses on the icon and the shell delivers commands.
     Fake().whileMessageBoxOpen = {{kTrayCallback, kMsgRButtonDown},

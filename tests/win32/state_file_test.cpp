@@ -38,22 +38,6 @@ TEST_F(StateFileOnWindows, WritesAPlainIniFileThatReadsBack) {
     }
 }
 
-TEST_F(StateFileOnWindows, ReadsTheDefaultWhenTheKeyIsMissingAndNothingFromAnEmptyFile) {
-    CreateDirectoryA(StateFolderPathA().c_str(), nullptr);
-    {
-        std::ofstream out(StateFilePathA(), std::ios::binary);
-        out << "[Other]\r\nService=0000001000\r\n";
-    }
-    ServiceState state = 42;
-    EXPECT_EQ(ReadServiceState(&state), RESULT_OK);
-    EXPECT_EQ(state, kServiceRunning);
-
-    { std::ofstream truncate(StateFilePathA(), std::ios::binary); }
-    state = 42;
-    EXPECT_EQ(ReadServiceState(&state), RESULT_FILE_EMPTY);
-    EXPECT_EQ(state, 42);
-}
-
 TEST_F(StateFileOnWindows, ReplacesAPlainFileNamedKesl) {
     RemoveDirectoryA(StateFolderPathA().c_str());
     {
