@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <sstream>
 
 #include "agent/agent_names.h"
 #include "app/reconcile.h"
 #include "res/resource.h"
+#include "tests/common/stored_value.h"
 #include "tests/sweep/generated_state_files.h"
 #include "tests/e2e/clean_desktop_test.h"
 #include "tests/sweep/sweep_support.h"
@@ -27,7 +29,7 @@ protected:
             EXPECT_TRUE(after == file.bytes) << label << ": rewritten although it agreed";
         } else {
             const std::string value = ReadStoredValue();
-            EXPECT_TRUE(IsFreshValue(value, agentRunning ? kServiceRunning : kServiceStopped, from, to))
+            EXPECT_TRUE(IsStoredValueWrittenBetween(value, agentRunning ? '0' : '1', from, to))
                 << label << ": holds \"" << value << "\"";
         }
     }
@@ -60,9 +62,9 @@ TEST_F(StateFileSweep, StartUpReadsEveryContentAndRewritesOnlyOnDisagreement) {
             EXPECT_EQ(state == kServiceRunning, file.stored == StoredState::Running) << label << ": read " << state;
         }
 
-        const std::int64_t from = UnixTime();
+        const std::int64_t from = std::time(nullptr);
         EXPECT_EQ(Reconcile(), IDS_TIP_STOPPED) << label;
-        const std::int64_t to = UnixTime();
+        const std::int64_t to = std::time(nullptr);
         EXPECT_NE(StartupState(), kServiceRunning) << label;
         ExpectRewrittenOnlyOnDisagreement(file, false, from, to, label);
     }
@@ -89,9 +91,9 @@ TEST_F(StateFileSweep, TheMonitorStartsOverASampleOfThemWithAndWithoutTheAgent) 
             const std::string label = Label(file, i, agentRunning ? ", agent running" : ", no agent");
             PutStateFileBytes(file.bytes);
 
-            const std::int64_t from = UnixTime();
+            const std::int64_t from = std::time(nullptr);
             const MonitorRun run = RunMonitorOnce(look);
-            const std::int64_t to = UnixTime();
+            const std::int64_t to = std::time(nullptr);
             ASSERT_TRUE(run.windowFound) << label;
             EXPECT_EQ(run.look, look) << label << ": " << ToString(run.look);
             EXPECT_EQ(run.occupiedSlots, 1) << label;

@@ -1,9 +1,5 @@
 #include "tests/sweep/sweep_support.h"
 
-#include <ctime>
-
-#include "tests/common/stored_value.h"
-
 void PutStateFileBytes(const std::string& bytes) {
     // Times counted up from 2001, well before any time the program itself writes.
     static ULONGLONG nextTime = 126227808000000000ull;
@@ -18,12 +14,6 @@ void PutStateFileBytes(const std::string& bytes) {
     const FILETIME time{static_cast<DWORD>(nextTime), static_cast<DWORD>(nextTime >> 32)};
     SetFileTime(file, nullptr, nullptr, &time);
     CloseHandle(file);
-}
-
-std::int64_t UnixTime() { return static_cast<std::int64_t>(std::time(nullptr)); }
-
-bool IsFreshValue(const std::string& value, int state, std::int64_t from, std::int64_t to) {
-    return IsStoredValueWrittenBetween(value, static_cast<char>('0' + state), from, to);
 }
 
 bool ShowsADialog(DWORD processId) { return FindProcessWindow(processId, L"#32770") != nullptr; }

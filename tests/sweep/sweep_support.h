@@ -1,6 +1,6 @@
 #pragma once
-// What the sweep reads and arranges beyond the shared desktop harness: the state file's bytes
-// and value, message boxes, occupied tray slots, and the monitor run once and closed.
+// What the sweep arranges and reads beyond the shared desktop harness: the state file's bytes,
+// dialogs, occupied tray slots, and the monitor run once and closed.
 
 #include <cstdint>
 #include <string>
@@ -10,12 +10,6 @@
 // Replaces the state file with bytes, creating its folder. Every call gives the file a
 // modification time of its own: the profile reader keeps a file it has read until that changes.
 void PutStateFileBytes(const std::string& bytes);
-
-std::int64_t UnixTime();
-// Whether value is what the program stores for state (0 Running, 1 Stopped) at some second
-// from `from` to `to`: the time's low 32 bits as nine hex digits, the state digit at position 6,
-// position 3 repeated at position 9.
-bool IsFreshValue(const std::string& value, int state, std::int64_t from, std::int64_t to);
 
 // Whether process shows a message box or any other dialog.
 bool ShowsADialog(DWORD processId);
