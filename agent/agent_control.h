@@ -18,4 +18,4 @@ int StopAgent(const wchar_t* wantedName);
 int StartAgent(const char* imageName);
 
 // The shell's results up to this value mean that it refused the launch.
-inline constexpr std::intptr_t kShellAccepted = 32;
+inline constexpr std::intptr_t kShellRefusalLimit = 32;

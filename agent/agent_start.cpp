@@ -7,5 +7,5 @@ int StartAgent(const char* imageName) {
     const ResultCode located = LocateInstalledProgram(imageName, path);
     if (located != RESULT_OK) return located;
     // The launch is handed over and not watched: the agent is not looked for afterwards.
-    return LaunchThroughShell(nullptr, "open", path) > kShellAccepted ? RESULT_OK : RESULT_LAUNCH_REFUSED;
+    return LaunchThroughShell(nullptr, "open", path) > kShellRefusalLimit ? RESULT_OK : RESULT_LAUNCH_REFUSED;
 }

@@ -14,7 +14,7 @@ constexpr std::uint32_t kPauseAfterEachProcess = 1500;
 bool HandToTerminateProgram() {
     char path[kPathBufferSize] = {};
     if (LocateInstalledProgram(kTerminateProgramName, path) != RESULT_OK) return false;
-    return LaunchThroughShell(DesktopWindow(), "runas", path) > kShellAccepted;
+    return LaunchThroughShell(DesktopWindow(), "runas", path) > kShellRefusalLimit;
 }
 
 enum class Outcome { Dealt, PassedOver, Failed };

@@ -30,7 +30,6 @@ Presentation PresentationFor(ServiceState state) {
 void AttachTrayEntry(WindowHandle window) { g_record.window = window; }
 
 void AddTrayEntry(Presentation presentation, const wchar_t* tip) {
-    if (g_record.window == nullptr) return;
     const Look look = LookOf(presentation);
     g_record.id = look.id;
     g_record.flags = kTrayFlagsMessageIconTip;

@@ -20,7 +20,7 @@ void AddTrayEntry(Presentation presentation, const wchar_t* tip);
 void AddTrayEntry(Presentation presentation);
 // Deletes the entry under the identifier it was added with; harmless when it is not there.
 void RemoveTrayEntry();
-// Deletes the entry for good, as its window goes; later adds, replaces and restores do nothing.
+// Deletes the entry for good, as its window goes; later replaces and restores do nothing.
 void DetachTrayEntry();
 // Deletes the entry and adds it in presentation; the entry is never changed in place.
 void ReplaceTrayEntry(Presentation presentation);
