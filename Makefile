@@ -38,6 +38,4 @@ bench: setup
 	@bash tools/bench.sh
 
 clean:
-	@# An interrupted sweep may leave a state file marked immutable in the Wine prefix.
-	@chattr -R -i build 2>/dev/null || true
 	rm -rf build

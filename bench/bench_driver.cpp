@@ -9,7 +9,7 @@
 #include "bench/figures.h"
 #include "bench/samples.h"
 #include "bench/tray_watch.h"
-#include "tests/win32/win32_test_support.h"
+#include "tests/e2e/desktop.h"
 
 namespace {
 

@@ -23,9 +23,9 @@ constexpr auto kBoxTimeout = std::chrono::seconds(10);
 // One run; false when no box came (the rest of the runs would not see one either).
 bool MeasureOnce(const char* figure, const BenchProgram& program, const std::wstring& arguments, int agentCount) {
     EndAllAgents();
-    std::vector<ChildProcess> agents;
+    std::vector<std::unique_ptr<Program>> agents;
     for (int i = 0; i < agentCount; ++i) agents.push_back(StartInstalledAgent());
-    if (!WaitUntil([&] { return CountProcessesNamed(L"KeslWebATMAgent.exe") == agentCount; })) {
+    if (!WaitUntil([&] { return static_cast<int>(AgentImagePaths().size()) == agentCount; })) {
         Missing(figure, program.name, "agents-did-not-start");
         return false;
     }
@@ -39,12 +39,12 @@ bool MeasureOnce(const char* figure, const BenchProgram& program, const std::wst
     const Stopwatch sincePost;
     PostMessageW(running.window, WM_COMMAND, kStopCommand, 0);
     HWND box = nullptr;
-    const bool shown = PollUntil([&] { return (box = FindProcessWindow(running.Id(), L"#32770", kBoxCaption)) != nullptr; },
+    const bool shown = PollUntil([&] { return (box = FindWindowOf(running.Id(), L"#32770", kBoxCaption)) != nullptr; },
                                  kBoxTimeout);
     const double elapsed = sincePost.Milliseconds();
     if (shown) {
         Sample(figure, program.name, elapsed);
-        if (!PressOk(box)) Missing(figure, program.name, "box-did-not-close");
+        if (!ClickButton(box, IDOK)) Missing(figure, program.name, "box-did-not-close");
     } else {
         Missing(figure, program.name, "no-message-box");
     }

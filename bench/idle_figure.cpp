@@ -28,7 +28,7 @@ void MeasureIdle(int runs, unsigned idleMilliseconds) {
         for (int i = 0; i < 2; ++i) {
             Sample("idle_cpu_ms", programs[i]->name, ProcessCpuMilliseconds(running[i].Id()) - cpuBefore[i]);
             Sample("private_kib", programs[i]->name,
-                   static_cast<double>(ProcessPrivateBytes(running[i].process.info.hProcess)) / 1024.0);
+                   static_cast<double>(ProcessPrivateBytes(running[i].process->info.hProcess)) / 1024.0);
         }
         for (RunningProgram& program : running) Close(program);
     }

@@ -1,7 +1,5 @@
 #include "bench/programs.h"
 
-#include <shlobj.h>
-
 #include <chrono>
 
 #include "bench/timing.h"
@@ -16,12 +14,12 @@ namespace {
 constexpr auto kSettleTimeout = std::chrono::seconds(30);
 }
 
-ChildProcess Launch(const BenchProgram& program, const std::wstring& arguments) {
-    return StartProgram(BuildFolder() + L"\\" + program.file, arguments);
+std::unique_ptr<Program> Launch(const BenchProgram& program, const std::wstring& arguments) {
+    return std::make_unique<Program>(BuildFolder() + L"\\" + program.file, arguments);
 }
 
 HWND FindProgramWindow(const RunningProgram& running) {
-    return FindProcessWindow(running.Id(), running.program->windowClass, nullptr, false);
+    return FindWindowOf(running.Id(), running.program->windowClass, nullptr, false);
 }
 
 RunningProgram StartAndSettle(const BenchProgram& program, const std::wstring& arguments) {
@@ -29,7 +27,7 @@ RunningProgram StartAndSettle(const BenchProgram& program, const std::wstring& a
     running.program = &program;
     const int iconsBefore = ShownTrayIcons();
     running.process = Launch(program, arguments);
-    if (!running.process.Started()) return running;
+    if (!running.process->Started()) return running;
     HWND window = nullptr;
     const bool settled = PollUntil(
         [&] {
@@ -42,19 +40,17 @@ RunningProgram StartAndSettle(const BenchProgram& program, const std::wstring& a
 }
 
 void Close(RunningProgram& running) {
-    if (!running.process.Started()) return;
+    if (!running.process || !running.process->Started()) return;
     const int iconsBefore = ShownTrayIcons();
     if (running.window != nullptr) PostMessageW(running.window, WM_CLOSE, 0, 0);
-    if (running.process.WaitForExit(10000) < 0) {
-        TerminateProcess(running.process.info.hProcess, 1);
-        running.process.WaitForExit(10000);
+    if (running.process->WaitForExit(10000) < 0) {
+        TerminateProcess(running.process->info.hProcess, 1);
+        running.process->WaitForExit(10000);
     }
     // The icon goes with the window; Wine's taskbar drops one left behind once it notices.
     if (running.program->showsTrayIcon) PollUntil([&] { return ShownTrayIcons() < iconsBefore; }, kSettleTimeout);
 }
 
-ChildProcess StartInstalledAgent() {
-    wchar_t programFiles[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
-    return StartProgram(std::wstring(programFiles) + L"\\KESL\\WebATM\\KeslWebATMAgent.exe");
+std::unique_ptr<Program> StartInstalledAgent() {
+    return std::make_unique<Program>(InstallFolder() + L"\\KeslWebATMAgent.exe");
 }

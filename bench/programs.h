@@ -4,9 +4,10 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
-#include "tests/win32/win32_test_support.h"
+#include "tests/e2e/desktop.h"
 
 struct BenchProgram {
     const char* name;          // as the report shows it
@@ -21,12 +22,12 @@ extern const BenchProgram kReferenceBox;
 
 struct RunningProgram {
     const BenchProgram* program = nullptr;
-    ChildProcess process;
+    std::unique_ptr<Program> process;
     HWND window = nullptr;
-    DWORD Id() const { return process.info.dwProcessId; }
+    DWORD Id() const { return process->info.dwProcessId; }
 };
 
-ChildProcess Launch(const BenchProgram& program, const std::wstring& arguments = L"");
+std::unique_ptr<Program> Launch(const BenchProgram& program, const std::wstring& arguments = L"");
 
 // Starts the program and waits until its window exists and, for a tray program, until the
 // notification area shows one icon more than before. window stays null when that did not happen.
@@ -40,4 +41,4 @@ HWND FindProgramWindow(const RunningProgram& running);
 void Close(RunningProgram& running);
 
 // The stand-in agent, started from where the monitor looks for the agent.
-ChildProcess StartInstalledAgent();
+std::unique_ptr<Program> StartInstalledAgent();

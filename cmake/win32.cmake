@@ -43,12 +43,6 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-file(GLOB KESL_WIN32_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
-add_executable(win32_tests ${KESL_WIN32_TESTS})
-target_link_libraries(win32_tests PRIVATE kesl_core kesl_platform_win32 gtest)
-target_compile_options(win32_tests PRIVATE ${KESL_WARNINGS})
-add_dependencies(win32_tests monitor agent_standin terminate_standin)
-
 # Every test under Wine shares one prefix, display and wineserver, set up once and ended last.
 set(KESL_TOOLS ${PROJECT_SOURCE_DIR}/tools)
 add_test(NAME wine.session.start COMMAND ${KESL_TOOLS}/wine-session.sh start)
@@ -56,18 +50,13 @@ add_test(NAME wine.session.stop COMMAND ${KESL_TOOLS}/wine-session.sh stop)
 set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
 
-add_test(NAME wine.platform COMMAND win32_tests)
-set_tests_properties(wine.platform PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300)
-
 # The built monitor's header, imports and resources, read back with a PE reader.
 add_test(NAME win32.resources COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.py
     $<TARGET_FILE:monitor>)
 
 # End to end: the real programs on the virtual desktop, read and driven as a user would.
-add_executable(win32_e2e_tests tests/e2e/desktop.cpp tests/e2e/tray_program_test.cpp tests/e2e/monitor_startup_test.cpp
-    tests/e2e/agent_commands_test.cpp tests/e2e/command_sweep_test.cpp
-    tests/win32/win32_test_support.cpp tests/win32/main.cpp)
-target_link_libraries(win32_e2e_tests PRIVATE gtest user32 gdi32 shell32)
+add_executable(win32_e2e_tests tests/e2e/desktop.cpp tests/e2e/monitor_test.cpp)
+target_link_libraries(win32_e2e_tests PRIVATE gtest_main user32 gdi32 shell32)
 target_compile_options(win32_e2e_tests PRIVATE ${KESL_WARNINGS})
 target_include_directories(win32_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})
 add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
@@ -76,17 +65,5 @@ set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TI
 
 # The committed icons are what the generator draws.
 add_test(NAME icons.generated COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/icons/make_icons.py --check)
-
-# The robustness sweep: generated state files, places that cannot be written and shell events,
-# through the real platform layer in process and through the real monitor on the desktop.
-file(GLOB KESL_SWEEP_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/sweep/*.cpp)
-add_executable(win32_sweep_tests ${KESL_SWEEP_TESTS} tests/e2e/desktop.cpp tests/win32/win32_test_support.cpp
-    tests/win32/main.cpp)
-target_link_libraries(win32_sweep_tests PRIVATE kesl_core kesl_platform_win32 gtest user32 gdi32 shell32)
-target_compile_options(win32_sweep_tests PRIVATE ${KESL_WARNINGS})
-target_include_directories(win32_sweep_tests PRIVATE ${PROJECT_SOURCE_DIR})
-add_dependencies(win32_sweep_tests monitor agent_standin)
-add_test(NAME wine.sweep COMMAND win32_sweep_tests)
-set_tests_properties(wine.sweep PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
 
 include(cmake/bench.cmake)

@@ -1,306 +1,254 @@
 #include "tests/e2e/desktop.h"
 
+#include <shlobj.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+Program::Program(const std::wstring& path, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + path + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        info = {};
+    }
+}
+
+Program::~Program() {
+    if (info.hProcess == nullptr) return;
+    TerminateProcess(info.hProcess, 1);
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
+long Program::WaitForExit(DWORD milliseconds) {
+    DWORD code = 0;
+    if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0 || !GetExitCodeProcess(info.hProcess, &code)) {
+        return -1;
+    }
+    return static_cast<long>(code);
+}
+
+std::wstring BuildFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring file(path);
+    return file.substr(0, file.find_last_of(L"\\/"));
+}
+
+std::wstring InstallFolder() {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::wstring(path) + L"\\KESL\\WebATM";
+}
+
+std::string StateFolder() {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::string(path) + "\\KESL";
+}
+
+std::string ReadStateFile() {
+    std::ifstream in(StateFolder() + "\\info.ini", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool StoredSince(char stateDigit, std::time_t from) {
+    char stored[64] = {};
+    GetPrivateProfileStringA("Settings", "Service", "", stored, sizeof stored, (StateFolder() + "\\info.ini").c_str());
+    // The time's low 32 bits as nine hex digits, the state digit at 6, position 3 again at 9.
+    for (std::time_t time = from; time <= std::time(nullptr); ++time) {
+        char value[16] = {};
+        std::snprintf(value, sizeof value, "%09x", static_cast<unsigned>(time));
+        value[6] = stateDigit;
+        value[9] = value[3];
+        if (std::string(stored) == value) return true;
+    }
+    return false;
+}
 
 namespace {
 
-// The notification area draws each icon in a slot of small-icon size plus a border on each side,
-// from the right end of the taskbar.
-constexpr int kSlotBorder = 2;
-
-int SlotWidth() { return GetSystemMetrics(SM_CXSMICON) + 2 * kSlotBorder; }
-
-HWND Taskbar() { return FindWindowW(L"Shell_TrayWnd", nullptr); }
-
-struct Rgb {
-    int r, g, b;
-};
-
-Rgb ScreenPixel(HDC screen, int x, int y) {
-    const COLORREF c = GetPixel(screen, x, y);
-    return {GetRValue(c), GetGValue(c), GetBValue(c)};
-}
-
-bool Near(const Rgb& a, const Rgb& b) {
-    return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) < 24;
+std::vector<DWORD> AgentProcesses() {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"KeslWebATMAgent.exe") == 0) ids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return ids;
 }
 
 }  // namespace
 
-const char* ToString(SlotLook look) {
-    switch (look) {
-        case SlotLook::Empty: return "empty";
-        case SlotLook::Colour: return "colour";
-        case SlotLook::Grey: return "grey";
+std::vector<std::wstring> AgentImagePaths() {
+    std::vector<std::wstring> paths;
+    for (DWORD id : AgentProcesses()) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+        wchar_t path[MAX_PATH] = {};
+        DWORD size = MAX_PATH;
+        paths.push_back(QueryFullProcessImageNameW(process, 0, path, &size) ? path : L"?");
+        CloseHandle(process);
     }
-    return "?";
+    return paths;
 }
 
-POINT TraySlotCentre(int index) {
+void EndAllAgents() {
+    for (DWORD id : AgentProcesses()) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+    WaitUntil([] { return AgentProcesses().empty(); });
+}
+
+// ---- The notification area ----
+
+namespace {
+
+// Each icon is drawn in a slot of small-icon size plus a border, from the taskbar's right end.
+constexpr int kSlotBorder = 2;
+int SlotWidth() { return GetSystemMetrics(SM_CXSMICON) + 2 * kSlotBorder; }
+
+RECT Taskbar() {
     RECT bar{};
-    GetWindowRect(Taskbar(), &bar);
+    GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
+    return bar;
+}
+
+POINT SlotCentre(int index) {
+    const RECT bar = Taskbar();
     return {bar.right - index * SlotWidth() - SlotWidth() / 2, (bar.top + bar.bottom) / 2};
 }
 
-SlotLook TraySlotLook(int index) {
-    HWND taskbar = Taskbar();
-    if (taskbar == nullptr) return SlotLook::Empty;
-    RECT bar{};
-    GetWindowRect(taskbar, &bar);
+void Click(POINT point, DWORD down, DWORD up) {
+    // Clicks land more reliably once the pointer is seen where they go.
+    SetCursorPos(point.x, point.y);
+    WaitUntil(
+        [&] {
+            POINT at{};
+            return GetCursorPos(&at) && at.x == point.x && at.y == point.y;
+        },
+        std::chrono::seconds(2));
+    INPUT inputs[2]{};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = down;
+    inputs[1].mi.dwFlags = up;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+}  // namespace
+
+Look TraySlot(int index) {
+    const RECT bar = Taskbar();
     HDC screen = GetDC(nullptr);
-    // The taskbar's own colour, taken from its middle where no icon or button is drawn.
-    const Rgb background = ScreenPixel(screen, (bar.left + bar.right) / 2, bar.top + 2);
+    // The taskbar's own colour, from its middle where nothing is drawn.
+    const COLORREF background = GetPixel(screen, (bar.left + bar.right) / 2, bar.top + 2);
     const int right = bar.right - index * SlotWidth();
     int drawn = 0;
     int coloured = 0;
     for (int x = right - SlotWidth() + kSlotBorder; x < right - kSlotBorder; ++x) {
         for (int y = bar.top + 1; y < bar.bottom - 1; ++y) {
-            const Rgb p = ScreenPixel(screen, x, y);
-            if (Near(p, background)) continue;
+            const COLORREF c = GetPixel(screen, x, y);
+            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            if (std::abs(r - GetRValue(background)) + std::abs(g - GetGValue(background)) +
+                    std::abs(b - GetBValue(background)) < 24) {
+                continue;
+            }
             ++drawn;
-            const int spread = std::max({p.r, p.g, p.b}) - std::min({p.r, p.g, p.b});
-            if (spread > 40) ++coloured;
+            if (std::max({r, g, b}) - std::min({r, g, b}) > 40) ++coloured;
         }
     }
     ReleaseDC(nullptr, screen);
-    if (drawn < 20) return SlotLook::Empty;
-    return coloured * 10 > drawn ? SlotLook::Colour : SlotLook::Grey;
+    if (drawn < 20) return Look::Empty;
+    return coloured * 10 > drawn ? Look::Colour : Look::Grey;
 }
 
-bool WaitForTraySlot(int index, SlotLook look) {
-    return WaitUntil([&] { return TraySlotLook(index) == look; });
-}
-
-void ClickAt(POINT point, bool rightButton) {
-    SetCursorPos(point.x, point.y);
-    INPUT inputs[2]{};
-    for (INPUT& input : inputs) input.type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = rightButton ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = rightButton ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
-void MovePointer(POINT point) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = point.x * 65536 / GetSystemMetrics(SM_CXSCREEN);
-    input.mi.dy = point.y * 65536 / GetSystemMetrics(SM_CYSCREEN);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof(INPUT));
-}
-
-void PressKey(WORD virtualKey) {
-    INPUT inputs[2]{};
-    for (INPUT& input : inputs) {
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = virtualKey;
-    }
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly) {
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, className, title)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && (!visibleOnly || IsWindowVisible(window))) return window;
-    }
-    return nullptr;
-}
-
-HWND WaitForProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title) {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindProcessWindow(processId, className, title)) != nullptr; });
-    return found;
-}
-
-std::wstring WindowText(HWND window) {
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
-    return text;
-}
-
-HWND FindOpenMenu() {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
+bool WaitForSlot(int index, Look look) {
+    return WaitUntil([&] { return TraySlot(index) == look; });
 }
 
 HWND OpenTrayMenu() {
-    // Right after a dialog closes or the entry is re-added, Wine may drop the first click on the
-    // tray; moving onto the icon first helps, and like a user the test clicks again, a few times
-    // at most.
+    // Wine sometimes drops a click on the tray, mostly right after a dialog closed or the icon
+    // came back; like a user, try again a few times.
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
-        const POINT slot = TraySlotCentre(0);
-        MovePointer({slot.x - 3, slot.y});
+        Click(SlotCentre(0), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
         WaitUntil(
             [&] {
-                POINT at{};
-                return GetCursorPos(&at) && at.x == slot.x - 3;
+                HWND open = FindWindowW(L"#32768", nullptr);
+                return IsWindowVisible(open) && (menu = open) != nullptr;
             },
-            std::chrono::seconds(2));
-        ClickAt(slot, true);
-        WaitUntil([&] { return (menu = FindOpenMenu()) != nullptr; }, std::chrono::milliseconds(1500));
+            std::chrono::milliseconds(1500));
     }
     return menu;
 }
 
-HWND WaitForMessageBox(DWORD processId) { return WaitForProcessWindow(processId, L"#32770", L"Kesl銀行"); }
-
-std::wstring MessageBoxText(HWND box) {
-    constexpr int kMessageTextId = 0xFFFF;  // the static control that holds a message box's text
-    return WindowText(GetDlgItem(box, kMessageTextId));
+void ClickMenuItem(HWND menu, int index) {
+    RECT items{};
+    GetWindowRect(menu, &items);
+    const int height = (items.bottom - items.top) / 4;
+    Click({(items.left + items.right) / 2, items.top + index * height + height / 2}, MOUSEEVENTF_LEFTDOWN,
+          MOUSEEVENTF_LEFTUP);
 }
 
-bool PressOk(HWND box) {
-    RECT button{};
-    if (!GetWindowRect(GetDlgItem(box, IDOK), &button)) return false;
-    // Like the tray, a freshly shown box may miss the very first click.
-    for (int attempt = 0; attempt < 5 && IsWindow(box); ++attempt) {
-        ClickAt({(button.left + button.right) / 2, (button.top + button.bottom) / 2}, false);
-        WaitUntil([&] { return !IsWindow(box); }, std::chrono::seconds(3));
+HWND FindWindowOf(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly) {
+    HWND found = nullptr;
+    while ((found = FindWindowExW(nullptr, found, className, title)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(found, &owner);
+        if (owner == processId && (!visibleOnly || IsWindowVisible(found))) return found;
     }
-    return !IsWindow(box);
+    return nullptr;
 }
 
-namespace {
-
-// A popup menu's items, in screen coordinates; items are of equal height when none is a separator.
-RECT MenuItemRect(HWND menuWindow, int index, int count) {
-    RECT client{};
-    GetClientRect(menuWindow, &client);
-    POINT origin{0, 0};
-    ClientToScreen(menuWindow, &origin);
-    const int height = (client.bottom - client.top) / count;
-    return {origin.x, origin.y + index * height, origin.x + client.right, origin.y + (index + 1) * height};
+HWND WaitForWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindWindowOf(processId, className, title, visibleOnly)) != nullptr; });
+    return found;
 }
 
-std::vector<COLORREF> ScreenPixels(const RECT& area) {
-    std::vector<COLORREF> pixels;
-    HDC screen = GetDC(nullptr);
-    for (int y = area.top; y < area.bottom; ++y) {
-        for (int x = area.left; x < area.right; ++x) pixels.push_back(GetPixel(screen, x, y));
-    }
-    ReleaseDC(nullptr, screen);
-    return pixels;
+std::wstring TextOf(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
 }
 
-// The tray icon's tooltip pops up over a menu that opens at the icon, and stays; what it
-// covers is left out of the comparison.
-std::vector<RECT> VisibleTooltips() {
-    std::vector<RECT> tips;
-    HWND tip = nullptr;
-    while ((tip = FindWindowExW(nullptr, tip, L"tooltips_class32", nullptr)) != nullptr) {
-        RECT area{};
-        if (IsWindowVisible(tip) && GetWindowRect(tip, &area)) tips.push_back(area);
-    }
-    return tips;
-}
-
-bool SamePixelsOutside(const RECT& area, const std::vector<COLORREF>& a, const std::vector<COLORREF>& b,
-                       const std::vector<RECT>& covered) {
-    if (a.size() != b.size()) return false;
-    std::size_t i = 0;
-    for (int y = area.top; y < area.bottom; ++y) {
-        for (int x = area.left; x < area.right; ++x, ++i) {
-            const POINT p{x, y};
-            const bool hidden = std::any_of(covered.begin(), covered.end(), [&](const RECT& r) { return PtInRect(&r, p); });
-            if (!hidden && a[i] != b[i]) return false;
-        }
-    }
-    return true;
-}
-
-HWND FindMenuOf(DWORD processId) { return FindProcessWindow(processId, L"#32768"); }
-
-// Shows a popup menu of texts from a thread of this process, its lower-left corner at corner.
-struct ReferenceMenu {
+std::vector<std::wstring> ControlTexts(HWND dialog) {
     std::vector<std::wstring> texts;
-    POINT corner;
-    HWND owner = nullptr;
-    static DWORD WINAPI Run(void* self) {
-        auto* menu = static_cast<ReferenceMenu*>(self);
-        menu->owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-        HMENU popup = CreatePopupMenu();
-        for (const auto& text : menu->texts) AppendMenuW(popup, MF_STRING, 1, text.c_str());
-        SetForegroundWindow(menu->owner);
-        TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_LEFTBUTTON, menu->corner.x, menu->corner.y, 0,
-                       menu->owner, nullptr);
-        DestroyMenu(popup);
-        DestroyWindow(menu->owner);
-        return 0;
-    }
-};
-
-}  // namespace
-
-bool MenuShowsItems(HWND menuWindow, const std::vector<std::wstring>& texts) {
-    // Another process's menu cannot be read through its handle, so compare what it shows with a
-    // menu of the expected texts drawn by this process in the same place.
-    // Moving the pointer off the icon lets its tooltip go; any still showing is masked.
-    MovePointer({10, 10});
-    std::vector<RECT> covered = VisibleTooltips();
-    RECT shown{};
-    GetWindowRect(menuWindow, &shown);
-    const std::vector<COLORREF> shownPixels = ScreenPixels(shown);
-    PressKey(VK_ESCAPE);
-    if (!WaitUntil([] { return FindOpenMenu() == nullptr; })) return false;
-
-    ReferenceMenu reference{texts, {shown.left, shown.bottom}};
-    HANDLE thread = CreateThread(nullptr, 0, ReferenceMenu::Run, &reference, 0, nullptr);
-    HWND referenceWindow = nullptr;
-    WaitUntil([&] { return (referenceWindow = FindMenuOf(GetCurrentProcessId())) != nullptr; });
-    bool same = false;
-    if (referenceWindow != nullptr) {
-        RECT drawn{};
-        GetWindowRect(referenceWindow, &drawn);
-        const std::vector<COLORREF> drawnPixels = ScreenPixels(drawn);
-        const std::vector<RECT> tips = VisibleTooltips();
-        covered.insert(covered.end(), tips.begin(), tips.end());
-        same = EqualRect(&drawn, &shown) && SamePixelsOutside(shown, drawnPixels, shownPixels, covered);
-        PostMessageW(reference.owner, WM_CANCELMODE, 0, 0);
-    }
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
-    return same;
-}
-
-void ClickMenuItem(HWND menuWindow, int index, int count) {
-    const RECT item = MenuItemRect(menuWindow, index, count);
-    ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2}, false);
-}
-
-std::vector<ControlInfo> DialogControls(HWND dialog) {
-    std::vector<ControlInfo> controls;
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t className[64] = {};
-        GetClassNameW(child, className, 64);
-        controls.push_back({className, WindowText(child), GetDlgCtrlID(child)});
+        texts.push_back(TextOf(child));
     }
-    return controls;
+    return texts;
 }
 
-bool MonitorHasSettled(HWND window) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
-}
-
-ChildProcess StartAgentStandIn() {
-    const int before = CountProcessesNamed(L"KeslWebATMAgent.exe");
-    ChildProcess agent = StartProgram(BuildFolder() + L"\\KeslWebATMAgent.exe");
-    if (!WaitUntil([&] { return CountProcessesNamed(L"KeslWebATMAgent.exe") == before + 1; })) return {};
-    return agent;
-}
-
-RunningMonitor StartMonitor() {
-    RunningMonitor monitor;
-    monitor.process = StartProgram(BuildFolder() + L"\\KeslWebATMMonitor.exe");
-    if (!monitor.process.Started()) return monitor;
-    const DWORD id = monitor.process.info.dwProcessId;
-    // The hidden window is never visible, so look for it among all windows. The start-up probe
-    // may pause a second first.
-    WaitUntil([&] { return (monitor.window = FindProcessWindow(id, L"KESLWEBATMMONITOR", nullptr, false)); });
-    return monitor;
+bool ClickButton(HWND dialog, int id) {
+    RECT button{};
+    GetWindowRect(GetDlgItem(dialog, id), &button);
+    // A box just shown may miss the first click too.
+    for (int attempt = 0; attempt < 5 && IsWindow(dialog); ++attempt) {
+        Click({(button.left + button.right) / 2, (button.top + button.bottom) / 2}, MOUSEEVENTF_LEFTDOWN,
+              MOUSEEVENTF_LEFTUP);
+        WaitUntil([&] { return !IsWindow(dialog); }, std::chrono::seconds(3));
+    }
+    return !IsWindow(dialog);
 }

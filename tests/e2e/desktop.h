@@ -1,64 +1,48 @@
 #pragma once
-// What a user sees and does on the Wine virtual desktop: the tray icons in the taskbar, mouse
-// clicks and key presses, menus and dialogs, read from the real windows.
+// What a user sees and does on the Wine virtual desktop: programs, the tray icons read from the
+// taskbar's pixels, clicks, and the real menus, dialogs and message boxes.
 
 #include <windows.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "tests/win32/win32_test_support.h"
+// Polls condition until it holds or timeout passes: a bounded wait, never a fixed sleep.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
-enum class SlotLook { Empty, Colour, Grey };
-const char* ToString(SlotLook look);
+// A started program; ended and closed when it goes out of scope.
+struct Program {
+    PROCESS_INFORMATION info{};
+    explicit Program(const std::wstring& path, const std::wstring& arguments = L"");
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program();
+    bool Started() const { return info.hProcess != nullptr; }
+    long WaitForExit(DWORD milliseconds = 60000);  // the exit code, or -1 when it did not end in time
+};
 
-// The look of the tray icon slot index, counted from the right end of the notification area.
-SlotLook TraySlotLook(int index);
-POINT TraySlotCentre(int index);
-// Waits until the slot shows look; returns whether it did in time.
-bool WaitForTraySlot(int index, SlotLook look);
+std::wstring BuildFolder();  // where the build puts the monitor and the stand-ins
+std::wstring InstallFolder();  // C:\Program Files (x86)\KESL\WebATM, where the monitor finds the agent
+std::string StateFolder();     // %APPDATA%\KESL
+std::string ReadStateFile();   // the whole file; empty when missing
+// Whether the stored value is what a write of stateDigit stores at some second since from.
+bool StoredSince(char stateDigit, std::time_t from);
+std::vector<std::wstring> AgentImagePaths();  // of every running agent
+void EndAllAgents();
 
-void ClickAt(POINT point, bool rightButton);
-void MovePointer(POINT point);
-void PressKey(WORD virtualKey);
+enum class Look { Empty, Colour, Grey };
+Look TraySlot(int index);  // counted from the right end of the notification area
+bool WaitForSlot(int index, Look look);
 
-// The first visible top-level window of the class (and title, when given) owned by process.
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title = nullptr,
-                       bool visibleOnly = true);
-HWND WaitForProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title = nullptr);
-std::wstring WindowText(HWND window);
-
-// The popup menu on screen, if any.
-HWND FindOpenMenu();
-// Right-clicks the first tray slot and returns the menu that opens, or null.
+// Right-clicks the first tray icon and returns the menu that opens, or null.
 HWND OpenTrayMenu();
-// Whether the open menu shows exactly these items, in this order. Closes it.
-bool MenuShowsItems(HWND menuWindow, const std::vector<std::wstring>& texts);
-// Clicks item index of a menu of count items.
-void ClickMenuItem(HWND menuWindow, int index, int count);
-
-struct ControlInfo {
-    std::wstring className;
-    std::wstring text;
-    int id;
-};
-std::vector<ControlInfo> DialogControls(HWND dialog);
-
-// A message box with the program's caption shown by process, and what it says.
-HWND WaitForMessageBox(DWORD processId);
-std::wstring MessageBoxText(HWND box);
-// Clicks the box's OK button and waits until the box has gone.
-bool PressOk(HWND box);
-
-// An agent stand-in started from the build folder, once it is in the process list; not started
-// when it did not show there in time.
-ChildProcess StartAgentStandIn();
-
-// The monitor, started from the build folder, with its hidden window found.
-struct RunningMonitor {
-    ChildProcess process;
-    HWND window = nullptr;
-};
-RunningMonitor StartMonitor();
-// Whether the monitor has handled every message sent before, within a generous bound.
-bool MonitorHasSettled(HWND window);
+void ClickMenuItem(HWND menu, int index);  // of four equal items
+// A window of the class (and title, when given) owned by process, now or once it shows.
+HWND FindWindowOf(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly = true);
+HWND WaitForWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly = true);
+std::wstring TextOf(HWND window);
+std::vector<std::wstring> ControlTexts(HWND dialog);
+// Clicks the dialog's button and waits until the dialog has gone.
+bool ClickButton(HWND dialog, int id);
