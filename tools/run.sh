@@ -31,6 +31,7 @@ about_item="960 685"
 stop_item="960 725"
 ok_button="513 405"  # of a message box, which opens in the middle of the screen
 exit_item="960 745"
+off_icon="512 600"  # a bare part of the desktop
 shots="$root/build/screenshots"
 mkdir -p "$shots"
 
@@ -44,11 +45,30 @@ await_change() {  # crop geometry, earlier checksum: waits (30 s at most) until 
   done
   echo "  (nothing changed in $1)" >&2
 }
+await_still() {  # crop geometry: waits (30 s at most) until the region stops changing
+  local before after
+  before=$(region "$1")
+  for _ in $(seq 60); do
+    sleep 0.5
+    after=$(region "$1")
+    [ "$after" = "$before" ] && return 0
+    before=$after
+  done
+  echo "  ($1 kept changing)" >&2
+}
+await_icon() {  # waits (30 s at most) until the notification area shows an icon: pixels of more than one colour
+  for _ in $(seq 60); do
+    [ "$(import -window root -crop $icon_slot +repage -format %k info:)" -gt 1 ] && { sleep 0.5; return 0; }
+    sleep 0.5
+  done
+  echo "  (no icon in the notification area)" >&2
+}
 shoot() {  # name, crop geometry
   import -window root -crop "$2" +repage "$shots/$1.png"
   echo "  $shots/$1.png"
 }
 tray=320x120+704+648
+icon_slot=16x16+1006+750
 dialog=420x190+0+0  # where the About box opens
 message_box=240x140+392+314  # the middle of the screen, where message boxes open
 click() {  # x y button
@@ -66,9 +86,14 @@ acting_on() {  # crop geometry, command...
 
 echo "Screenshots:"
 start_agent
-acting_on $tray start_monitor
+# The desktop may still be redrawn as a whole after the agent starts: the first shot waits for the icon itself.
+start_monitor
+await_icon
 shoot tray-running $tray
 acting_on $tray click $icon 3
+# Off the icon, whose tooltip would cover the menu; the shot waits until the tooltip has gone.
+xdotool mousemove $off_icon
+await_still $tray
 shoot menu $tray
 acting_on $dialog click $about_item 1
 shoot about $dialog

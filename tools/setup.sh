@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   make cmake g++ googletest libgtest-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick
-  fonts-noto-cjk python3-pefile python3-pil icoutils
+  wine wine64 wine32:i386 fonts-wine xvfb xdotool
+  librsvg2-bin imagemagick icoutils
+  fonts-noto-cjk python3-pefile
 )
 
 missing=()

@@ -38,6 +38,13 @@ configure_prefix() {
   wineboot
 } </dev/null >/dev/null 2>&1
 
+# Caption buttons draw their glyphs with the Marlett symbol font. Debian keeps Wine's own fonts in
+# fonts-wine, where this Wine does not look, so the prefix links the one it needs; on every start,
+# so that a prefix made before this also gets it.
+link_symbol_font() {
+  ln -sf /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+}
+
 case "${1:-}" in
   start)
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -49,11 +56,13 @@ case "${1:-}" in
     wineserver -p </dev/null >/dev/null 2>&1 || true
     if [ ! -f "$WINEPREFIX/.initialised" ]; then
       wineboot -i </dev/null >/dev/null 2>&1
+      link_symbol_font
       configure_prefix
       touch "$WINEPREFIX/.initialised"
     else
       # Bring up Wine's own services here, detached from the caller's output: started by the
       # first test instead, they would hold the test runner's pipes open after the tests end.
+      link_symbol_font
       wineboot </dev/null >/dev/null 2>&1
     fi
     ;;
