@@ -73,5 +73,4 @@ add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
 add_test(NAME wine.e2e COMMAND win32_e2e_tests)
 set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
 
-
 include(cmake/bench.cmake)
