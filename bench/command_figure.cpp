@@ -25,7 +25,7 @@ bool MeasureOnce(const char* figure, const BenchProgram& program, const std::wst
     EndAllAgents();
     std::vector<std::unique_ptr<Program>> agents;
     for (int i = 0; i < agentCount; ++i) agents.push_back(StartInstalledAgent());
-    if (!WaitUntil([&] { return static_cast<int>(AgentImagePaths().size()) == agentCount; })) {
+    if (!WaitUntil([&] { return CountAgents() == agentCount; })) {
         Missing(figure, program.name, "agents-did-not-start");
         return false;
     }

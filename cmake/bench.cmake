@@ -10,7 +10,7 @@ add_executable(bench_driver
     bench/tray_watch.cpp bench/process_cost.cpp bench/programs.cpp
     bench/samples.cpp tests/e2e/desktop.cpp)
 target_include_directories(bench_driver PRIVATE ${PROJECT_SOURCE_DIR})
-target_compile_options(bench_driver PRIVATE ${KESL_WARNINGS})
+target_compile_options(bench_driver PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_link_options(bench_driver PRIVATE -municode)
 target_link_libraries(bench_driver PRIVATE user32 gdi32 shell32 psapi)
 

@@ -57,7 +57,9 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 set(KESL_TOOLS ${PROJECT_SOURCE_DIR}/tools)
 add_test(NAME wine.session.start COMMAND ${KESL_TOOLS}/wine-session.sh start)
 add_test(NAME wine.session.stop COMMAND ${KESL_TOOLS}/wine-session.sh stop)
+add_test(NAME wine.standins COMMAND ${KESL_TOOLS}/install-standins.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+set_tests_properties(wine.standins PROPERTIES FIXTURES_SETUP wine DEPENDS wine.session.start)
 set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
 
 # The built monitor's header, imports and resources, read back with a PE reader.
@@ -67,7 +69,7 @@ add_test(NAME win32.resources COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tes
 # End to end: the real programs on the virtual desktop, read and driven as a user would.
 add_executable(win32_e2e_tests tests/e2e/desktop.cpp tests/e2e/monitor_test.cpp)
 target_link_libraries(win32_e2e_tests PRIVATE gtest_main user32 gdi32 shell32)
-target_compile_options(win32_e2e_tests PRIVATE ${KESL_WARNINGS})
+target_compile_options(win32_e2e_tests PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_include_directories(win32_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})
 add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
 add_test(NAME wine.e2e COMMAND win32_e2e_tests)

@@ -5,9 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <thread>
+#include <vector>
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -20,8 +19,7 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 Program::Program(const std::wstring& path, const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + path + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+    STARTUPINFOW startup{sizeof startup};
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &info)) {
         info = {};
@@ -29,7 +27,7 @@ Program::Program(const std::wstring& path, const std::wstring& arguments) {
 }
 
 Program::~Program() {
-    if (info.hProcess == nullptr) return;
+    if (!Started()) return;
     TerminateProcess(info.hProcess, 1);
     WaitForSingleObject(info.hProcess, 10000);
     CloseHandle(info.hProcess);
@@ -38,17 +36,14 @@ Program::~Program() {
 
 long Program::WaitForExit(DWORD milliseconds) {
     DWORD code = 0;
-    if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0 || !GetExitCodeProcess(info.hProcess, &code)) {
-        return -1;
-    }
-    return static_cast<long>(code);
+    if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+    return GetExitCodeProcess(info.hProcess, &code) ? static_cast<long>(code) : -1;
 }
 
 std::wstring BuildFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring file(path);
-    return file.substr(0, file.find_last_of(L"\\/"));
+    return std::wstring(path).substr(0, std::wstring(path).find_last_of(L"\\/"));
 }
 
 std::wstring InstallFolder() {
@@ -57,40 +52,36 @@ std::wstring InstallFolder() {
     return std::wstring(path) + L"\\KESL\\WebATM";
 }
 
-std::string StateFolder() {
+std::string StateFile() {
     char path[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
-    return std::string(path) + "\\KESL";
+    return std::string(path) + "\\KESL\\info.ini";
 }
 
-std::string ReadStateFile() {
-    std::ifstream in(StateFolder() + "\\info.ini", std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+std::string StoredValue() {
+    char value[64] = {};
+    GetPrivateProfileStringA("Settings", "Service", "", value, sizeof value, StateFile().c_str());
+    return value;
 }
 
 bool StoredSince(char stateDigit, std::time_t from) {
-    char stored[64] = {};
-    GetPrivateProfileStringA("Settings", "Service", "", stored, sizeof stored, (StateFolder() + "\\info.ini").c_str());
     // The time's low 32 bits as nine hex digits, the state digit at 6, position 3 again at 9.
     for (std::time_t time = from; time <= std::time(nullptr); ++time) {
         char value[16] = {};
         std::snprintf(value, sizeof value, "%09x", static_cast<unsigned>(time));
         value[6] = stateDigit;
         value[9] = value[3];
-        if (std::string(stored) == value) return true;
+        if (StoredValue() == value) return true;
     }
     return false;
 }
 
 namespace {
 
-std::vector<DWORD> AgentProcesses() {
+std::vector<DWORD> Agents() {
     std::vector<DWORD> ids;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
+    PROCESSENTRY32W entry{sizeof entry};
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
         if (_wcsicmp(entry.szExeFile, L"KeslWebATMAgent.exe") == 0) ids.push_back(entry.th32ProcessID);
     }
@@ -100,28 +91,18 @@ std::vector<DWORD> AgentProcesses() {
 
 }  // namespace
 
-std::vector<std::wstring> AgentImagePaths() {
-    std::vector<std::wstring> paths;
-    for (DWORD id : AgentProcesses()) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-        wchar_t path[MAX_PATH] = {};
-        DWORD size = MAX_PATH;
-        paths.push_back(QueryFullProcessImageNameW(process, 0, path, &size) ? path : L"?");
-        CloseHandle(process);
-    }
-    return paths;
-}
+int CountAgents() { return static_cast<int>(Agents().size()); }
 
 void EndAllAgents() {
-    for (DWORD id : AgentProcesses()) {
+    for (DWORD id : Agents()) {
         HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
         TerminateProcess(process, 1);
         CloseHandle(process);
     }
-    WaitUntil([] { return AgentProcesses().empty(); });
+    WaitUntil([] { return CountAgents() == 0; });
 }
 
-// ---- The notification area ----
+// ---- The notification area and the mouse ----
 
 namespace {
 
@@ -135,22 +116,14 @@ RECT Taskbar() {
     return bar;
 }
 
-POINT SlotCentre(int index) {
-    const RECT bar = Taskbar();
-    return {bar.right - index * SlotWidth() - SlotWidth() / 2, (bar.top + bar.bottom) / 2};
-}
-
-void Click(POINT point, DWORD down, DWORD up) {
+void Click(POINT at, DWORD down, DWORD up) {
     // Clicks land more reliably once the pointer is seen where they go.
-    SetCursorPos(point.x, point.y);
-    WaitUntil(
-        [&] {
-            POINT at{};
-            return GetCursorPos(&at) && at.x == point.x && at.y == point.y;
-        },
-        std::chrono::seconds(2));
-    INPUT inputs[2]{};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    SetCursorPos(at.x, at.y);
+    WaitUntil([&] {
+        POINT now{};
+        return GetCursorPos(&now) && now.x == at.x && now.y == at.y;
+    }, std::chrono::seconds(2));
+    INPUT inputs[2] = {{INPUT_MOUSE}, {INPUT_MOUSE}};
     inputs[0].mi.dwFlags = down;
     inputs[1].mi.dwFlags = up;
     SendInput(2, inputs, sizeof(INPUT));
@@ -163,17 +136,15 @@ Look TraySlot(int index) {
     HDC screen = GetDC(nullptr);
     // The taskbar's own colour, from its middle where nothing is drawn.
     const COLORREF background = GetPixel(screen, (bar.left + bar.right) / 2, bar.top + 2);
-    const int right = bar.right - index * SlotWidth();
+    const int right = bar.right - index * SlotWidth() - kSlotBorder;
     int drawn = 0;
     int coloured = 0;
-    for (int x = right - SlotWidth() + kSlotBorder; x < right - kSlotBorder; ++x) {
+    for (int x = right - GetSystemMetrics(SM_CXSMICON); x < right; ++x) {
         for (int y = bar.top + 1; y < bar.bottom - 1; ++y) {
             const COLORREF c = GetPixel(screen, x, y);
             const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
             if (std::abs(r - GetRValue(background)) + std::abs(g - GetGValue(background)) +
-                    std::abs(b - GetBValue(background)) < 24) {
-                continue;
-            }
+                    std::abs(b - GetBValue(background)) < 24) continue;
             ++drawn;
             if (std::max({r, g, b}) - std::min({r, g, b}) > 40) ++coloured;
         }
@@ -190,15 +161,12 @@ bool WaitForSlot(int index, Look look) {
 HWND OpenTrayMenu() {
     // Wine sometimes drops a click on the tray, mostly right after a dialog closed or the icon
     // came back; like a user, try again a few times.
+    const RECT bar = Taskbar();
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
-        Click(SlotCentre(0), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-        WaitUntil(
-            [&] {
-                HWND open = FindWindowW(L"#32768", nullptr);
-                return IsWindowVisible(open) && (menu = open) != nullptr;
-            },
-            std::chrono::milliseconds(1500));
+        Click({bar.right - SlotWidth() / 2, (bar.top + bar.bottom) / 2}, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+        WaitUntil([&] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)); }, std::chrono::milliseconds(1500));
+        if (IsWindowVisible(FindWindowW(L"#32768", nullptr))) menu = FindWindowW(L"#32768", nullptr);
     }
     return menu;
 }
@@ -231,14 +199,6 @@ std::wstring TextOf(HWND window) {
     wchar_t text[256] = {};
     GetWindowTextW(window, text, 256);
     return text;
-}
-
-std::vector<std::wstring> ControlTexts(HWND dialog) {
-    std::vector<std::wstring> texts;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        texts.push_back(TextOf(child));
-    }
-    return texts;
 }
 
 bool ClickButton(HWND dialog, int id) {

@@ -5,9 +5,9 @@
 #include <windows.h>
 
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <string>
-#include <vector>
 
 // Polls condition until it holds or timeout passes: a bounded wait, never a fixed sleep.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(30));
@@ -23,13 +23,13 @@ struct Program {
     long WaitForExit(DWORD milliseconds = 60000);  // the exit code, or -1 when it did not end in time
 };
 
-std::wstring BuildFolder();  // where the build puts the monitor and the stand-ins
+std::wstring BuildFolder();    // where the build puts the monitor and the stand-ins
 std::wstring InstallFolder();  // C:\Program Files (x86)\KESL\WebATM, where the monitor finds the agent
-std::string StateFolder();     // %APPDATA%\KESL
-std::string ReadStateFile();   // the whole file; empty when missing
+std::string StateFile();       // %APPDATA%\KESL\info.ini
+std::string StoredValue();
 // Whether the stored value is what a write of stateDigit stores at some second since from.
 bool StoredSince(char stateDigit, std::time_t from);
-std::vector<std::wstring> AgentImagePaths();  // of every running agent
+int CountAgents();
 void EndAllAgents();
 
 enum class Look { Empty, Colour, Grey };
@@ -43,6 +43,5 @@ void ClickMenuItem(HWND menu, int index);  // of four equal items
 HWND FindWindowOf(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly = true);
 HWND WaitForWindow(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly = true);
 std::wstring TextOf(HWND window);
-std::vector<std::wstring> ControlTexts(HWND dialog);
 // Clicks the dialog's button and waits until the dialog has gone.
 bool ClickButton(HWND dialog, int id);

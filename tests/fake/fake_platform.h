@@ -1,18 +1,22 @@
 #pragma once
-// An in-memory operating system for the native tests. Every platform call that does something
-// is written to a journal, one line each ("pause 1500", "tray add 107 ..."), so that a test can
-// state a whole flow, its order included, as the lines it expects.
+// An in-memory operating system for the native tests, and the program on it. Every platform call
+// that does something is written to a journal, one line each ("pause 1500", "tray add 107 ..."),
+// so that a test can state a whole flow, its order included, as the lines it expects.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "app/main_window.h"
+#include "app/reconcile.h"
+#include "app/tray_entry.h"
 #include "platform/platform.h"
+#include "res/resource.h"
 
 struct FakeProcess {
     std::uint32_t id = 0;
@@ -22,8 +26,8 @@ struct FakeProcess {
     bool running = true;
 };
 
-// A message delivered to the main window: WM_COMMAND carries its command in wParam, the tray
-// callback its notification in lParam.
+// A message for the main window: WM_COMMAND carries its command in wParam, the tray callback its
+// notification in lParam.
 struct FakeMessage {
     std::uint32_t message = 0;
     std::uintptr_t wParam = 0;
@@ -33,12 +37,8 @@ struct FakeMessage {
 struct FakeWorld {
     HResult appDataResult = kSOk;
     std::string appDataPath = "C:\\Users\\user\\AppData\\Roaming";
-    HResult programFilesResult = kSOk;
-    std::string programFilesPath = "C:\\Program Files (x86)";
-
-    // Files and folders by exact path; a file's text is what the profile functions read and write.
-    std::map<std::string, std::string> files;
-    std::map<std::string, bool> folders;
+    std::map<std::string, std::string> files;  // by path: the text the profile functions read and write
+    std::set<std::string> folders;
 
     std::vector<FakeProcess> processes;
     bool snapshotFails = false;
@@ -47,23 +47,17 @@ struct FakeWorld {
     std::int64_t now = 1700000000;
     int openHandles = 0;
 
-    bool windowCreationFails = false;
     WindowProcedure procedure = nullptr;
     bool windowDestroyed = false;
     std::deque<FakeMessage> queued;               // delivered by the message loop
     std::deque<FakeMessage> whileMessageBoxOpen;  // delivered by the first message box's loop
-    std::map<std::pair<WindowHandle, std::uint32_t>, TrayRecord> trayIcons;  // shown now
 
-    std::vector<std::string> journal;
+    std::vector<std::wstring> journal;
 };
 
 FakeWorld& Fake();
 MessageResult SendToMainWindow(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
 void AddProcess(std::uint32_t id, const std::wstring& imageName);
-std::string StateFilePath();  // %APPDATA%\KESL\info.ini in the fake world
-std::string StoredValue();    // the Service value the fake's profile reader finds, or ""
-// The journal lines that begin with any of prefixes.
-std::vector<std::string> JournalOf(std::initializer_list<const char*> prefixes);
 
 // Every test starts from a fresh world and must leave no handle open.
 class FakeWorldTest : public ::testing::Test {
@@ -71,3 +65,21 @@ protected:
     void SetUp() override;
     void TearDown() override { EXPECT_EQ(Fake().openHandles, 0) << "a handle was left open"; }
 };
+
+using Lines = std::vector<std::wstring>;
+
+inline Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+inline const std::string kStateFolder = "C:\\Users\\user\\AppData\\Roaming\\KESL";
+inline const std::wstring kStateFolderW = L"C:\\Users\\user\\AppData\\Roaming\\KESL";
+inline const std::wstring kWrite = L"write " + kStateFolderW + L"\\info.ini [Settings] Service=";
+inline const std::wstring kRunningLook = L"tray add 107 icon 107 flags 7 callback 1025 tip Kesl銀行晶片金融卡安控元件";
+inline const std::wstring kStoppedLook =
+    L"tray add 129 icon 129 flags 7 callback 1025 tip Kesl銀行晶片金融卡安控元件已關閉";
+
+// Starts the program as wWinMain does; the fake's loop delivers what is queued and returns -1
+// unless the window was destroyed.
+inline int StartProgram() { return RunMainWindow(Reconcile()); }

@@ -1,0 +1,120 @@
+// Restart and Stop from the tray menu: the agent stopped and started, the message box, and on
+// success the choice recorded and the look switched once the box is dismissed.
+
+#include "agent/agent_names.h"
+#include "app/agent_commands.h"
+#include "tests/fake/fake_platform.h"
+
+namespace {
+
+const std::string kProgramFolder = "C:\\Program Files (x86)\\KESL\\WebATM\\";
+const std::wstring kProgramFolderW = L"C:\\Program Files (x86)\\KESL\\WebATM\\";
+const std::wstring kLaunch = L"launch open " + kProgramFolderW + L"KeslWebATMAgent.exe";
+const std::wstring kPrompt = L"launch runas " + kProgramFolderW + L"KeslTerminateService.exe over the desktop";
+const std::wstring kDismissed = L"message box dismissed";
+const std::wstring kStopped = L"message box 停止ATM安控元件成功 | Kesl銀行";
+const std::wstring kNotStopped = L"message box 停止ATM安控元件失敗,請再重新停止ATM安控元件 | Kesl銀行";
+const std::wstring kRestarted = L"message box 重啟ATM安控元件成功 | Kesl銀行";
+const std::wstring kNotRestarted = L"message box 重啟AT安控M元件失敗,請再重新啟動ATM安控元件 | Kesl銀行";
+const Lines kAgentEnded = {L"terminate 9 exit 0", L"pause 1500"};
+const Lines kStoppedRecorded = {kWrite + L"06553f1455", L"tray delete 107", kStoppedLook};
+const Lines kRunningRecorded = {kWrite + L"06553f0455", L"pause 20", L"tray delete 107", kRunningLook};
+constexpr std::uint32_t kTaskbarCreated = 0xC0DE;  // the fake's number for "TaskbarCreated"
+
+FakeProcess& Agent() { return Fake().processes.back(); }
+
+class CommandTest : public FakeWorldTest {
+protected:
+    // The installed programs, the state folder, an agent running, and the program started in the
+    // running look; later the time is one whose low 32 bits are 0x6553F445.
+    void SetUp() override {
+        FakeWorldTest::SetUp();
+        Fake().files[kProgramFolder + "KeslWebATMAgent.exe"] = "MZ";
+        Fake().files[kProgramFolder + "KeslTerminateService.exe"] = "MZ";
+        Fake().folders.insert(kStateFolder);
+        AddProcess(4, L"System");
+        AddProcess(9, kAgentImageNameW);
+        StartProgram();
+        Fake().journal.clear();
+        Fake().now = 0x76553F445;
+    }
+};
+
+TEST_F(CommandTest, TellTheOutcomeAndRecordASuccessOnceTheBoxIsDismissed) {
+    struct Case {
+        const char* name;
+        unsigned command;
+        void (*arrange)();
+        Lines journal;
+    };
+    const Case cases[] = {
+        {"stop", IDM_STOP_AGENT, [] {}, kAgentEnded + Lines{kStopped, kDismissed} + kStoppedRecorded},
+        {"stop, no agent", IDM_STOP_AGENT, [] { Fake().processes.pop_back(); },
+         Lines{kStopped, kDismissed} + kStoppedRecorded},
+        {"stop, one gone before it is opened, one more ended", IDM_STOP_AGENT,
+         [] {
+             AddProcess(10, kAgentImageNameW);
+             Agent().openOutcome = OpenProcessOutcome::Gone;
+             AddProcess(11, kAgentImageNameW);
+         },
+         kAgentEnded + Lines{L"terminate 11 exit 0", L"pause 1500", kStopped, kDismissed} + kStoppedRecorded},
+        {"stop refused, handed to the terminate program", IDM_STOP_AGENT, [] { Agent().terminationRefused = true; },
+         Lines{L"terminate 9 exit 0", kPrompt, L"pause 1500", kStopped, kDismissed} + kStoppedRecorded},
+        {"stop refused, the prompt declined", IDM_STOP_AGENT,
+         [] {
+             Agent().openOutcome = OpenProcessOutcome::AccessDenied;
+             Fake().shellResult = 32;
+         },
+         {kPrompt, kNotStopped, kDismissed}},
+        {"stop refused, no terminate program", IDM_STOP_AGENT,
+         [] {
+             Agent().terminationRefused = true;
+             Fake().files.erase(kProgramFolder + "KeslTerminateService.exe");
+         },
+         {L"terminate 9 exit 0", kNotStopped, kDismissed}},
+        {"stop, no process list", IDM_STOP_AGENT, [] { Fake().firstProcessFails = true; }, {kNotStopped, kDismissed}},
+        {"restart", IDM_RESTART_AGENT, [] {}, kAgentEnded + Lines{kLaunch, kRestarted, kDismissed} + kRunningRecorded},
+        {"restart after a failed stop", IDM_RESTART_AGENT, [] { Fake().snapshotFails = true; },
+         Lines{kLaunch, kRestarted, kDismissed} + kRunningRecorded},
+        {"restart, agent program missing", IDM_RESTART_AGENT,
+         [] { Fake().files.erase(kProgramFolder + "KeslWebATMAgent.exe"); },
+         kAgentEnded + Lines{kNotRestarted, kDismissed}},
+        {"restart, agent program empty", IDM_RESTART_AGENT,
+         [] { Fake().files[kProgramFolder + "KeslWebATMAgent.exe"] = ""; },
+         kAgentEnded + Lines{kNotRestarted, kDismissed}},
+        {"restart refused by the shell", IDM_RESTART_AGENT, [] { Fake().shellResult = 32; },
+         kAgentEnded + Lines{kLaunch, kNotRestarted, kDismissed}},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        c.arrange();
+        EXPECT_EQ(SendToMainWindow(kMsgCommand, c.command), 0) << c.name;
+        EXPECT_EQ(Fake().journal, c.journal) << c.name;
+    }
+}
+
+TEST_F(CommandTest, NothingElseStartsWhileACommandsBoxIsOpen) {
+    Fake().whileMessageBoxOpen = {
+        {kTrayCallback, IDI_RUNNING, kMsgRButtonDown}, {kMsgCommand, IDM_RESTART_AGENT}, {kMsgCommand, IDM_STOP_AGENT}};
+    SendToMainWindow(kMsgCommand, IDM_STOP_AGENT);
+    EXPECT_EQ(Fake().journal, (kAgentEnded + Lines{kStopped, kDismissed} + kStoppedRecorded));
+
+    // Once it is over, and after a failed one too, the menu opens again; a re-created taskbar gets
+    // the entry back as last shown.
+    EXPECT_EQ(SendToMainWindow(kTrayCallback, IDI_STOPPED, kMsgRButtonDown), 1);
+    Fake().snapshotFails = true;
+    SendToMainWindow(kMsgCommand, IDM_STOP_AGENT);
+    EXPECT_EQ(SendToMainWindow(kTrayCallback, IDI_STOPPED, kMsgRButtonDown), 1);
+    SendToMainWindow(kTaskbarCreated);
+    EXPECT_EQ(Fake().journal.back(), kStoppedLook);
+}
+
+TEST_F(CommandTest, AWindowClosedWhileTheBoxIsOpenGetsNoIconBack) {
+    Fake().whileMessageBoxOpen = {{kMsgClose}};
+    SendToMainWindow(kMsgCommand, IDM_STOP_AGENT);
+    SendToMainWindow(kTaskbarCreated);
+    EXPECT_EQ(Fake().journal, (kAgentEnded + Lines{kStopped, L"default 16 0", L"destroy window", L"tray delete 107",
+                                                   L"quit 0", kDismissed, kWrite + L"06553f1455"}));
+}
+
+}  // namespace
