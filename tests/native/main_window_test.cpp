@@ -180,13 +180,18 @@ TEST_F(MainWindowTest, ACloseRequestLeavesNoIconBehind) {
     EXPECT_LT(JournalIndex("destroy window"), JournalIndex("tray delete 107"));
 }
 
-TEST_F(MainWindowTest, TheEndOfTheSessionRemovesTheIconUnlessItIsCalledOff) {
+TEST_F(MainWindowTest, TheEndOfTheSessionEndsTheProgramAsExitDoesUnlessItIsCalledOff) {
+    constexpr std::intptr_t kCloseApp = 0x1;  // ENDSESSION_CLOSEAPP: the restart manager closes it
     StartProgram(true);
-    EXPECT_EQ(SendToMainWindow(kMsgEndSession, 0, 0), 0);  // called off
+    const std::size_t journalBefore = Fake().journal.size();
+    EXPECT_EQ(SendToMainWindow(kMsgEndSession, 0, kCloseApp), 0);  // called off
+    EXPECT_EQ(Fake().journal.size(), journalBefore);
     EXPECT_EQ(VisibleTrayIds(), std::vector<std::uint32_t>{IDI_RUNNING});
-    EXPECT_EQ(SendToMainWindow(kMsgEndSession, 1, 0), 0);
+    EXPECT_EQ(SendToMainWindow(kMsgEndSession, 1, kCloseApp), 0);
     EXPECT_TRUE(Fake().trayIcons.empty());
-    SendToMainWindow(kMsgDestroy);  // the window may still be destroyed afterwards
+    EXPECT_LT(JournalIndex("tray delete 107"), JournalIndex("destroy window"));
+    EXPECT_TRUE(Fake().windowDestroyed);
+    EXPECT_EQ(Fake().quitCode, 0);
     EXPECT_EQ(std::count(Fake().journal.begin(), Fake().journal.end(), "tray delete 107"), 1);
 }
 
