@@ -96,6 +96,8 @@ int RunMainWindow(int titleChoice) {
     g_taskbarCreatedMessage = RegisterNamedMessage(L"TaskbarCreated");
     WindowHandle window = CreateMainWindow(className, title);
     if (window == nullptr) return 0;
+    // Run elevated, the program would otherwise never hear of a restarted shell's new taskbar.
+    AllowMessageFromLowerIntegrity(window, g_taskbarCreatedMessage);
 
     wchar_t tip[kTextCapacity] = {};
     LoadStringResource(stopped ? IDS_TIP_STOPPED : IDS_TIP_RUNNING, tip, kTextCapacity);

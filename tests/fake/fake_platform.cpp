@@ -372,6 +372,11 @@ std::uint32_t RegisterNamedMessage(const wchar_t* name) {
     return std::wstring(name) == L"TaskbarCreated" ? 0xC0DE : 0xC100;
 }
 
+bool AllowMessageFromLowerIntegrity(WindowHandle window, std::uint32_t message) {
+    g_world.messagesAllowedFromBelow.emplace_back(window, message);
+    return true;
+}
+
 void DeliverMessages(std::deque<std::pair<std::uint32_t, std::intptr_t>>& messages) {
     while (!g_world.quitCode && !messages.empty()) {
         const auto [message, lParam] = messages.front();

@@ -73,6 +73,7 @@ struct FakeWorld {
     std::vector<std::pair<std::uint32_t, std::uintptr_t>> posted;  // message, wParam
     std::deque<std::pair<std::uint32_t, std::intptr_t>> queued;    // delivered by RunMessageLoop
     unsigned loopAccelerators = 0;
+    std::vector<std::pair<WindowHandle, std::uint32_t>> messagesAllowedFromBelow;  // window, message
 
     // The notification area: the entries visible now, and every add and delete in order.
     std::map<std::pair<WindowHandle, std::uint32_t>, TrayRecord> trayIcons;

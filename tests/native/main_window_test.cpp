@@ -204,6 +204,9 @@ TEST_F(MainWindowTest, ExitFromTheMessageLoopEndsTheProgramWithZero) {
 
 TEST_F(MainWindowTest, TaskbarCreatedAddsTheEntryAgainAsLastShown) {
     StartProgram(true);
+    // An elevated program hears it only when the window lets it through from the shell's level.
+    const std::pair<WindowHandle, std::uint32_t> allowed{Fake().window, kTaskbarCreated};
+    EXPECT_EQ(Fake().messagesAllowedFromBelow, std::vector{allowed});
     ReplaceTrayEntry(Presentation::Stopped);
     Fake().trayIcons.clear();  // the shell re-created the taskbar and lost the entry
 
