@@ -34,7 +34,7 @@ endfunction()
 
 kesl_gui_program(monitor KeslWebATMMonitor app/win_main.cpp res/KeslWebATMMonitor.rc)
 set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES OBJECT_DEPENDS
-    "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/KeslWebATMMonitor.manifest;${PROJECT_SOURCE_DIR}/res/icons/running.ico;${PROJECT_SOURCE_DIR}/res/icons/stopped.ico;${PROJECT_SOURCE_DIR}/res/icons/small.ico")
+    "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/version.h;${PROJECT_SOURCE_DIR}/res/KeslWebATMMonitor.manifest;${PROJECT_SOURCE_DIR}/res/icons/running.ico;${PROJECT_SOURCE_DIR}/res/icons/stopped.ico;${PROJECT_SOURCE_DIR}/res/icons/small.ico")
 kesl_gui_program(agent_standin KeslWebATMAgent standins/agent_standin.cpp)
 kesl_gui_program(terminate_standin KeslTerminateService standins/terminate_standin.cpp)
 

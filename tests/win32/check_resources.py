@@ -3,6 +3,8 @@
 that no end-to-end test reads: strings, icon images, accelerators, the manifest and the
 version. (The About box is read from the real dialog on the desktop.)"""
 
+import os
+import re
 import struct
 import sys
 import unittest
@@ -130,12 +132,18 @@ class BuiltMonitor(unittest.TestCase):
         self.assertEqual(len(self.res[(RT_MANIFEST, 1)]), 1)
 
     def test_version(self):
+        # res/version.h keeps the version; the manifest repeats it by hand.
+        with open(os.path.join(os.path.dirname(__file__), "..", "..", "res", "version.h")) as header:
+            defined = dict(re.findall(r"#define KESL_VERSION_(\w+) (\d+)", header.read()))
+        fields = tuple(int(defined[name]) for name in ("MAJOR", "MINOR", "PATCH", "BUILD"))
+        text = ".".join(map(str, fields))
         data = self.one(RT_VERSION, 1)
         signature = data.find(struct.pack("<I", 0xFEEF04BD))
         self.assertGreater(signature, 0)
         ms, ls = struct.unpack_from("<II", data, signature + 8)
-        self.assertEqual((ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), (1, 0, 0, 7))
-        self.assertIn("1.0.0.7".encode("utf-16-le"), data)
+        self.assertEqual((ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), fields)
+        self.assertEqual(data.count(text.encode("utf-16-le")), 2, "FileVersion and ProductVersion")
+        self.assertIn(f'version="{text}"', self.one(RT_MANIFEST, 1).decode("utf-8"))
 
 
 if __name__ == "__main__":
