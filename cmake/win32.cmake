@@ -89,4 +89,9 @@ add_dependencies(win32_sweep_tests monitor agent_standin)
 add_test(NAME wine.sweep COMMAND win32_sweep_tests)
 set_tests_properties(wine.sweep PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
 
+# The installer package, built twice from the monitor here, installed, upgraded and removed in
+# the prefix as a deployment system would, silently.
+add_test(NAME wine.package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh $<TARGET_FILE_DIR:monitor>)
+set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300)
+
 include(cmake/bench.cmake)

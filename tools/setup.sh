@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick
   fonts-noto-cjk python3-pefile python3-pil icoutils
+  wixl msitools
 )
 
 missing=()
