@@ -27,17 +27,19 @@ product_code="$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPAC
 
 mkdir -p "$out"
 msi="$(cd "$out" && pwd)/KeslWebATMMonitor-$version.msi"
-# wixl and msibuild store every string in the code page of the locale WINDOWS_LANGUAGE names, and
-# fail on Chinese text in any other; wixl 0.101 neither marks the database with that code page nor
-# sets the summary's languages or a file's version, so msibuild does it afterwards.
+# wixl and msibuild store the database's strings in the code page of the locale WINDOWS_LANGUAGE
+# names, and fail on Chinese text in any other. wixl 0.101 does not mark the database with that
+# code page, writes the summary's strings in UTF-8 under code page 950, and sets neither the
+# summary's languages nor a file's version: msibuild mends all of it afterwards.
 export WINDOWS_LANGUAGE=zh_TW
 (cd "$build" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
   -D MonitorProgram=KeslWebATMMonitor.exe -o "$msi" "$root/package/KeslWebATMMonitor.wxs")
 codepage="$(mktemp -d)"
 trap 'rm -rf "$codepage"' EXIT
 property() { msiinfo export "$msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
+big5() { printf '%s' "$1" | iconv -f UTF-8 -t CP950; }
 printf '\n\n950\t_ForceCodepage\n' >"$codepage/_ForceCodepage.idt"
 msibuild "$msi" -i "$codepage/_ForceCodepage.idt" \
   -q "UPDATE \`File\` SET \`Version\` = '$version', \`Language\` = '1028' WHERE \`File\` = 'MonitorProgram'" \
-  -s "$(property ProductName)" "$(property Manufacturer)" "Intel;$(property ProductLanguage)"
+  -s "$(big5 "$(property ProductName)")" "$(big5 "$(property Manufacturer)")" "Intel;$(property ProductLanguage)"
 echo "$msi"
