@@ -32,6 +32,7 @@ msi="$(cd "$out" && pwd)/KeslWebATMMonitor-$version.msi"
 # code page, writes the summary's strings in UTF-8 under code page 950, and sets neither the
 # summary's languages nor a file's version: msibuild mends all of it afterwards.
 export WINDOWS_LANGUAGE=zh_TW
+# wixl takes no absolute Source path: it runs in the build folder and finds the program there.
 (cd "$build" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
   -D MonitorProgram=KeslWebATMMonitor.exe -o "$msi" "$root/package/KeslWebATMMonitor.wxs")
 codepage="$(mktemp -d)"
