@@ -1,4 +1,4 @@
-# make build | make test | make run | make bench | make clean
+# make build | make test | make run | make bench | make package | make clean
 # Every target first installs what is missing (tools/setup.sh is quiet when all is there).
 
 JOBS ?= $(shell nproc)
@@ -7,7 +7,7 @@ NATIVE := build/native
 WIN32 := build/win32
 WIN32_CONFIGURE := cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-.PHONY: setup build native win32 test run bench clean
+.PHONY: setup build native win32 test run bench package clean
 
 setup:
 	@bash tools/setup.sh
@@ -36,6 +36,10 @@ bench: setup
 	@$(WIN32_CONFIGURE) >/dev/null
 	@cmake --build $(WIN32) -j $(JOBS) --target bench_programs
 	@bash tools/bench.sh
+
+# The Windows Installer package: build/package/KeslWebATMMonitor-<version>.msi.
+package: win32
+	@bash tools/package.sh $(WIN32) build/package
 
 clean:
 	rm -rf build

@@ -24,14 +24,19 @@ MessageResult OnTrayCallback(WindowHandle window, std::intptr_t lParam) {
     return 1;
 }
 
+// Ends the program as Exit does: the icon goes before the window, and the loop ends with 0.
+void EndProgram(WindowHandle window) {
+    RemoveTrayEntry();
+    DestroyMainWindow(window);
+}
+
 MessageResult OnCommand(WindowHandle window, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (LowWord(wParam)) {
         case IDM_ABOUT:
             ShowAboutBox(window);
             return 0;
         case IDM_EXIT:
-            RemoveTrayEntry();
-            DestroyMainWindow(window);
+            EndProgram(window);
             return 0;
         case IDM_RESTART_AGENT:
         case IDM_STOP_AGENT:
@@ -58,9 +63,10 @@ MessageResult MainWindowProc(WindowHandle window, std::uint32_t message, std::ui
             PaintNothing(window);
             return 0;
         case kMsgEndSession:
-            // The session is ending: the process may be ended without its window being
-            // destroyed, so the icon goes now.
-            if (wParam != 0) RemoveTrayEntry();
+            // The session is ending, or the installer's restart manager is closing the program to
+            // replace its file: either way the program must end, and may be ended right after
+            // this answer, so it ends now. An end that was called off (wParam 0) changes nothing.
+            if (wParam != 0) EndProgram(window);
             return 0;
         case kMsgDestroy:
             // Whatever the route here (Exit, a close request, the end of the session), no icon
@@ -90,6 +96,8 @@ int RunMainWindow(int titleChoice) {
     g_taskbarCreatedMessage = RegisterNamedMessage(L"TaskbarCreated");
     WindowHandle window = CreateMainWindow(className, title);
     if (window == nullptr) return 0;
+    // Run elevated, the program would otherwise never hear of a restarted shell's new taskbar.
+    AllowMessageFromLowerIntegrity(window, g_taskbarCreatedMessage);
 
     wchar_t tip[kTextCapacity] = {};
     LoadStringResource(stopped ? IDS_TIP_STOPPED : IDS_TIP_RUNNING, tip, kTextCapacity);

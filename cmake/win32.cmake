@@ -44,7 +44,7 @@ add_custom_command(OUTPUT ${KESL_ICONS}
 kesl_gui_program(monitor KeslWebATMMonitor app/win_main.cpp res/KeslWebATMMonitor.rc ${KESL_ICONS})
 set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES
     INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/KeslWebATMMonitor.manifest;${KESL_ICONS}")
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/version.h;${PROJECT_SOURCE_DIR}/res/KeslWebATMMonitor.manifest;${KESL_ICONS}")
 kesl_gui_program(agent_standin KeslWebATMAgent standins/agent_standin.cpp)
 kesl_gui_program(terminate_standin KeslTerminateService standins/terminate_standin.cpp)
 
@@ -74,5 +74,10 @@ target_include_directories(win32_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})
 add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
 add_test(NAME wine.e2e COMMAND win32_e2e_tests)
 set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
+
+# The installer package, built twice from the monitor here, installed, upgraded and removed in
+# the prefix as a deployment system would, silently.
+add_test(NAME wine.package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh $<TARGET_FILE_DIR:monitor>)
+set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300)
 
 include(cmake/bench.cmake)

@@ -62,6 +62,9 @@ void PaintNothing(WindowHandle window);  // validates the window without drawing
 void PostQuit(int exitCode);
 void PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 std::uint32_t RegisterNamedMessage(const wchar_t* name);
+// Lets message reach window from programs of a lower integrity level (the shell, when this
+// program runs elevated); the system filters such messages out otherwise.
+bool AllowMessageFromLowerIntegrity(WindowHandle window, std::uint32_t message);
 // Runs the thread's message loop with accelerator table acceleratorsId until the quit message,
 // and returns its exit code.
 int RunMessageLoop(unsigned acceleratorsId);

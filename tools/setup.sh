@@ -9,6 +9,7 @@ packages=(
   wine wine64 wine32:i386 fonts-wine xvfb xdotool
   librsvg2-bin imagemagick icoutils
   fonts-noto-cjk python3-pefile
+  wixl msitools
 )
 
 missing=()

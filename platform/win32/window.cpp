@@ -80,6 +80,10 @@ void PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_
 
 std::uint32_t RegisterNamedMessage(const wchar_t* name) { return RegisterWindowMessageW(name); }
 
+bool AllowMessageFromLowerIntegrity(WindowHandle window, std::uint32_t message) {
+    return ChangeWindowMessageFilterEx(static_cast<HWND>(window), message, MSGFLT_ALLOW, nullptr) != FALSE;
+}
+
 int RunMessageLoop(unsigned acceleratorsId) {
     HACCEL accelerators = LoadAcceleratorsW(g_instance, MAKEINTRESOURCEW(acceleratorsId));
     MSG message{};

@@ -212,7 +212,14 @@ void PaintNothing(WindowHandle) { Log(L"paint"); }
 void PostQuit(int exitCode) { Log(L"quit ", exitCode); }
 void PostWindowMessage(WindowHandle, std::uint32_t message, std::uintptr_t, std::intptr_t) { Log(L"post ", message); }
 
-std::uint32_t RegisterNamedMessage(const wchar_t* name) { return std::wstring(name) == L"TaskbarCreated" ? 0xC0DE : 1; }
+std::uint32_t RegisterNamedMessage(const wchar_t* name) {
+    return std::wstring(name) == L"TaskbarCreated" ? kTaskbarCreated : 1;
+}
+
+bool AllowMessageFromLowerIntegrity(WindowHandle, std::uint32_t message) {
+    Log(L"allow ", message, L" from lower integrity");
+    return true;
+}
 
 int RunMessageLoop(unsigned acceleratorsId) {
     Log(L"loop ", acceleratorsId);

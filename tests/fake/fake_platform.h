@@ -67,6 +67,7 @@ protected:
 };
 
 using Lines = std::vector<std::wstring>;
+constexpr std::uint32_t kTaskbarCreated = 0xC0DE;  // the fake's number for "TaskbarCreated"
 
 inline Lines operator+(Lines a, const Lines& b) {
     a.insert(a.end(), b.begin(), b.end());

@@ -6,10 +6,14 @@
 
 namespace {
 
+// Run elevated, the program hears a restarted shell only through this.
+const std::wstring kAllowTaskbarCreated = L"allow " + std::to_wstring(kTaskbarCreated) + L" from lower integrity";
 const Lines kRunningWindow = {L"register class KESLWEBATMMONITOR icon 107 small 108 menu 109",
-                              L"create window KESLWEBATMMONITOR titled Kesl銀行晶片金融卡安控元件", kRunningLook};
+                              L"create window KESLWEBATMMONITOR titled Kesl銀行晶片金融卡安控元件", kAllowTaskbarCreated,
+                              kRunningLook};
 const Lines kStoppedWindow = {L"register class KESLWEBATMMONITOR icon 129 small 108 menu 109",
-                              L"create window KESLWEBATMMONITOR titled Kesl銀行晶片金融卡安控元件已關閉", kStoppedLook};
+                              L"create window KESLWEBATMMONITOR titled Kesl銀行晶片金融卡安控元件已關閉",
+                              kAllowTaskbarCreated, kStoppedLook};
 
 void Store(const std::string& content) {
     Fake().folders.insert(kStateFolder);
@@ -98,7 +102,7 @@ TEST_F(AppTest, EveryWayOutTakesTheIconAwayOnce) {
     const Case cases[] = {
         {"exit", {kMsgCommand, IDM_EXIT}, {L"tray delete 129", L"destroy window", L"quit 0"}},
         {"close request", {kMsgClose}, {L"default 16 0", L"destroy window", L"tray delete 129", L"quit 0"}},
-        {"end of the session", {kMsgEndSession, 1}, {L"tray delete 129", L"dialog 103"}},
+        {"end of the session", {kMsgEndSession, 1}, {L"tray delete 129", L"destroy window", L"quit 0"}},
         {"end of the session called off", {kMsgEndSession, 0}, {L"dialog 103"}},
     };
     for (const Case& c : cases) {

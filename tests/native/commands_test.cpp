@@ -19,7 +19,6 @@ const std::wstring kNotRestarted = L"message box 重啟AT安控M元件失敗,請
 const Lines kAgentEnded = {L"terminate 9 exit 0", L"pause 1500"};
 const Lines kStoppedRecorded = {kWrite + L"06553f1455", L"tray delete 107", kStoppedLook};
 const Lines kRunningRecorded = {kWrite + L"06553f0455", L"pause 20", L"tray delete 107", kRunningLook};
-constexpr std::uint32_t kTaskbarCreated = 0xC0DE;  // the fake's number for "TaskbarCreated"
 
 FakeProcess& Agent() { return Fake().processes.back(); }
 
