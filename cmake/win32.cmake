@@ -78,6 +78,6 @@ set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TI
 # The installer package, built twice from the monitor here, installed, upgraded and removed in
 # the prefix as a deployment system would, silently.
 add_test(NAME wine.package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh $<TARGET_FILE_DIR:monitor>)
-set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300)
+set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300 DEPENDS wine.e2e)
 
 include(cmake/bench.cmake)
