@@ -8,7 +8,7 @@ kesl_gui_program(bench_reference_box KeslBenchReferenceBox bench/reference_box.c
 add_executable(bench_driver
     bench/bench_driver.cpp bench/startup_figure.cpp bench/idle_figure.cpp bench/command_figure.cpp
     bench/tray_watch.cpp bench/process_cost.cpp bench/programs.cpp
-    bench/samples.cpp tests/e2e/desktop.cpp)
+    bench/samples.cpp)
 target_include_directories(bench_driver PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(bench_driver PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_link_options(bench_driver PRIVATE -municode)

@@ -62,12 +62,11 @@ set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 3
 set_tests_properties(wine.standins PROPERTIES FIXTURES_SETUP wine DEPENDS wine.session.start)
 set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
 
-# The built monitor's header, imports and resources, read back with a PE reader.
-add_test(NAME win32.resources COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.py
-    $<TARGET_FILE:monitor>)
+# The built monitor's header, imports and resources, read back with binutils and icoutils.
+add_test(NAME win32.resources COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.sh $<TARGET_FILE:monitor>)
 
 # End to end: the real programs on the virtual desktop, read and driven as a user would.
-add_executable(win32_e2e_tests tests/e2e/desktop.cpp tests/e2e/monitor_test.cpp)
+add_executable(win32_e2e_tests tests/e2e/monitor_test.cpp)
 target_link_libraries(win32_e2e_tests PRIVATE gtest_main user32 gdi32 shell32)
 target_compile_options(win32_e2e_tests PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_include_directories(win32_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})

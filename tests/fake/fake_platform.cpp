@@ -230,7 +230,8 @@ int RunMessageLoop(unsigned acceleratorsId) {
 bool NotifyTray(TrayAction action, const TrayRecord& r) {
     const auto icon = reinterpret_cast<std::uintptr_t>(r.icon) - kIconBase;
     if (action == TrayAction::Delete) Log(L"tray delete ", r.id);
-    else Log(L"tray add ", r.id, L" icon ", icon, L" flags ", r.flags, L" callback ", r.callbackMessage, L" tip ", r.tip);
+    else Log(L"tray add ", r.id, L" icon ", icon, L" flags ", r.flags, L" callback ", r.callbackMessage, L" tip ",
+             r.tip);
     return true;
 }
 

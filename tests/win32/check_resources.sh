@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Reads the built monitor's header and imports, and the resources that the end-to-end tests do not
+# see on the desktop (strings, icon images, shortcuts, manifest, version), with binutils and icoutils.
+set -uo pipefail
+exe="$1"
+failed=0
+expect() {  # what, actual, expected
+  [ "$2" = "$3" ] || { printf 'FAIL: %s\n  is:        %s\n  should be: %s\n' "$1" "$2" "$3"; failed=1; }
+}
+raw() { wrestool -x --raw -t "$1" -n "$2" "$exe"; }
+text() { raw "$1" "$2" | iconv -f UTF-16LE -t UTF-8; }
+icons() {
+  wrestool -x -t group_icon -n "$1" "$exe" | icotool -l - | grep -o 'width=[0-9]* --height=[0-9]* --bit-depth=[0-9]*' |
+    sort -V | xargs
+}
+
+header="$(i686-w64-mingw32-objdump -p "$exe")"
+expect "a GUI program with ASLR and DEP" "$(grep -oE '^(Subsystem|DllCharacteristics)\s+\S+' <<<"$header" | xargs)" \
+  "Subsystem 00000002 DllCharacteristics 00000140"
+expect "system DLLs only" "$(grep -o 'DLL Name: .*' <<<"$header" | cut -d' ' -f3 | sort -f | xargs)" \
+  "ADVAPI32.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll"
+expect "resources in other languages than Chinese (Taiwan)" "$(wrestool -l "$exe" | grep -vc -- '--language=1028 ')" 0
+
+# Strings 96 to 111 are one block; 103, 104, 105 and 109 are the program's.
+expect "strings" "$(text 6 7 | grep -ao 'Kesl[^[:cntrl:]]*\|KESL[^[:cntrl:]]*' | xargs)" \
+  "Kesl銀行晶片金融卡安控元件 Kesl銀行晶片金融卡安控元件 Kesl銀行晶片金融卡安控元件已關閉 KESLWEBATMMONITOR"
+expect "the emblem in colour" "$(icons 107)" "width=56 --height=56 --bit-depth=32"
+expect "the emblem in greys" "$(icons 129)" "width=56 --height=56 --bit-depth=32"
+expect "the small class icon" "$(icons 108)" "$(for b in 4 8 32; do for w in 16 32 48; do
+  [ "$b$w" = 448 ] || echo "width=$w --height=$w --bit-depth=$b"; done; done | sort -V | xargs)"
+# Flags, key, command and padding of each entry: Alt+? and Alt+/ open About; the last is marked.
+expect "shortcuts" "$(raw 9 109 | od -An -tu2 | xargs)" "16 63 104 0 144 47 104 0"
+
+manifest="$(raw 24 1)"
+for needed in 'level="asInvoker"' 'uiAccess="false"' 'name="Microsoft.Windows.Common-Controls"' PerMonitorV2 true/pm; do
+  expect "the manifest says $needed" "$(grep -c "$needed" <<<"$manifest")" 1
+done
+expect "file and product version" "$(raw 16 1 | od -An -tx4 -j48 -N16 | xargs)" "00010000 00000007 00010000 00000007"
+expect "version texts" "$(text 16 1 | grep -ao '1\.0\.0\.7' | xargs)" "1.0.0.7 1.0.0.7"
+exit $failed
