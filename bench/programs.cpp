@@ -27,7 +27,7 @@ RunningProgram StartAndSettle(const BenchProgram& program, const std::wstring& a
     running.program = &program;
     const int iconsBefore = ShownTrayIcons();
     running.process = Launch(program, arguments);
-    if (!running.process->Started()) return running;
+    if (running.process->info.hProcess == nullptr) return running;
     HWND window = nullptr;
     const bool settled = PollUntil(
         [&] {
@@ -40,7 +40,7 @@ RunningProgram StartAndSettle(const BenchProgram& program, const std::wstring& a
 }
 
 void Close(RunningProgram& running) {
-    if (!running.process || !running.process->Started()) return;
+    if (!running.process || running.process->info.hProcess == nullptr) return;
     const int iconsBefore = ShownTrayIcons();
     if (running.window != nullptr) PostMessageW(running.window, WM_CLOSE, 0, 0);
     if (running.process->WaitForExit(10000) < 0) {

@@ -21,7 +21,7 @@ std::optional<double> StartupMilliseconds(const BenchProgram& program) {
     const Stopwatch sinceCreation;
     running.process = Launch(program);
     const bool shown =
-        running.process->Started() && PollUntil([&] { return ShownTrayIcons() > iconsBefore; }, kIconTimeout);
+        running.process->info.hProcess != nullptr && PollUntil([&] { return ShownTrayIcons() > iconsBefore; }, kIconTimeout);
     const double elapsed = sinceCreation.Milliseconds();
     running.window = FindProgramWindow(running);
     Close(running);

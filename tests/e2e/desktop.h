@@ -7,8 +7,6 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -40,13 +38,12 @@ struct Program {
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
     ~Program() {
-        if (!Started()) return;
+        if (info.hProcess == nullptr) return;
         TerminateProcess(info.hProcess, 1);
         WaitForSingleObject(info.hProcess, 10000);
         CloseHandle(info.hProcess);
         CloseHandle(info.hThread);
     }
-    bool Started() const { return info.hProcess != nullptr; }
     long WaitForExit(DWORD milliseconds = 60000) {  // the exit code, or -1 when it did not end in time
         DWORD code = 0;
         if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
@@ -54,7 +51,6 @@ struct Program {
     }
 };
 
-// Where the build puts the monitor and the stand-ins.
 inline std::wstring BuildFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -156,10 +152,9 @@ inline Look TraySlot(int index) {
     for (int x = right - GetSystemMetrics(SM_CXSMICON); x < right; ++x) {
         for (int y = bar.top + 1; y < bar.bottom - 1; ++y) {
             const COLORREF c = GetPixel(screen, x, y);
-            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-            if (std::abs(r - GetRValue(background)) + std::abs(g - GetGValue(background)) +
-                    std::abs(b - GetBValue(background)) < 24) continue;
+            if (c == background) continue;
             ++drawn;
+            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
             if (std::max({r, g, b}) - std::min({r, g, b}) > 40) ++coloured;
         }
     }
@@ -180,8 +175,8 @@ inline HWND OpenTrayMenu() {
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
         Click({bar.right - SlotWidth(), bar.top, bar.right, bar.bottom}, true);
-        WaitUntil([&] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)); }, std::chrono::milliseconds(1500));
-        if (IsWindowVisible(FindWindowW(L"#32768", nullptr))) menu = FindWindowW(L"#32768", nullptr);
+        WaitUntil([&] { return IsWindowVisible(menu = FindWindowW(L"#32768", nullptr)); }, std::chrono::seconds(2));
+        if (!IsWindowVisible(menu)) menu = nullptr;
     }
     return menu;
 }

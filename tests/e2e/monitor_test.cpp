@@ -1,5 +1,5 @@
-// The real monitor on the Wine virtual desktop, with the stand-in agent installed, walked through
-// as a user would: one launch a story, everything on the way checked.
+// The real monitor on the Wine virtual desktop, with the stand-in agent installed where it looks
+// for it, walked through as a user would, everything on the way checked.
 
 #include "tests/e2e/desktop.h"
 
@@ -7,60 +7,45 @@
 #include <shellapi.h>
 
 #include <memory>
-#include <vector>
 
 namespace {
 
-const std::wstring kAgent = L"\\KeslWebATMAgent.exe";
 enum MenuItem { kAbout, kRestart, kStop, kExit };
 
-class Monitor : public ::testing::Test {
-protected:
-    // The stand-ins are installed where the monitor looks for them before the tests run.
-    void SetUp() override {
-        EndAllAgents();
-        DeleteFileA(StateFile().c_str());
-        ASSERT_TRUE(WaitForSlot(0, Look::Empty)) << "an icon is left from before";
-    }
-    void TearDown() override { EndAllAgents(); }
-
-    // Starts the monitor and returns its hidden window.
-    HWND Start() {
-        monitor = std::make_unique<Program>(BuildFolder() + L"\\KeslWebATMMonitor.exe");
-        return WaitForWindow(monitor->info.dwProcessId, L"KESLWEBATMMONITOR", nullptr, false);
-    }
-
-    // Chooses item from the tray menu and returns what the message box that answers it says.
-    std::wstring Choose(MenuItem item) {
-        HWND menu = OpenTrayMenu();
-        if (menu == nullptr) return L"(no menu)";
-        ClickMenuItem(menu, item);
-        box = WaitForWindow(monitor->info.dwProcessId, L"#32770", L"Kesl銀行");
-        return TextOf(GetDlgItem(box, 0xFFFF));
-    }
+TEST(Monitor, FollowsTheAgentStopsRestartsExitsAndOutlivesATaskbarRestart) {
+    EndAllAgents();
+    ASSERT_TRUE(WaitForSlot(0, Look::Empty)) << "an icon is left from before";
+    const std::string stateFolder = StateFile().substr(0, StateFile().rfind('\\'));
+    CreateDirectoryA(stateFolder.c_str(), nullptr);
+    WritePrivateProfileStringA("Settings", "Service", "0aaaaa1aaa", StateFile().c_str());
+    const std::wstring agent = L"\\KeslWebATMAgent.exe";
+    Program first(BuildFolder() + agent), second(BuildFolder() + agent);
+    ASSERT_TRUE(WaitUntil([] { return CountAgents() == 2; }));
 
     std::unique_ptr<Program> monitor;
     HWND box = nullptr;
-};
-
-TEST_F(Monitor, FollowsTheAgentThenStopsRestartsAndExitsFromItsMenu) {
-    CreateDirectoryA(StateFile().substr(0, StateFile().rfind('\\')).c_str(), nullptr);
-    WritePrivateProfileStringA("Settings", "Service", "0aaaaa1aaa", StateFile().c_str());
-    Program first(BuildFolder() + kAgent), second(BuildFolder() + kAgent);
-    ASSERT_TRUE(WaitUntil([] { return CountAgents() == 2; }));
-    std::time_t since = std::time(nullptr);
+    auto start = [&] {
+        monitor = std::make_unique<Program>(BuildFolder() + L"\\KeslWebATMMonitor.exe");
+        return WaitForWindow(monitor->info.dwProcessId, L"KESLWEBATMMONITOR", nullptr, false);
+    };
+    // Chooses item from the tray menu and returns what the message box that answers says.
+    auto choose = [&](MenuItem item) {
+        ClickMenuItem(OpenTrayMenu(), item);
+        box = WaitForWindow(monitor->info.dwProcessId, L"#32770", L"Kesl銀行");
+        return TextOf(GetDlgItem(box, 0xFFFF));
+    };
 
     // Start-up believes the process list: the colour icon, and the stored stop overwritten.
-    HWND window = Start();
+    std::time_t since = std::time(nullptr);
+    HWND window = start();
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(IsWindowVisible(window));
     ASSERT_TRUE(WaitForSlot(0, Look::Colour));
     EXPECT_TRUE(StoredSince('0', since));
-    EXPECT_EQ(CountAgents(), 2);
 
     ClickMenuItem(OpenTrayMenu(), kAbout);
     HWND about = WaitForWindow(monitor->info.dwProcessId, L"#32770", L"關於 Kesl銀行晶片金融卡安控元件");
-    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(GetWindowLongW(about, GWL_STYLE) & WS_SYSMENU) << "a close button";
     std::vector<std::wstring> texts;
     for (HWND c = GetWindow(about, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) texts.push_back(TextOf(c));
     // The icon control names its icon by number: 0xFFFF, then 107.
@@ -69,14 +54,14 @@ TEST_F(Monitor, FollowsTheAgentThenStopsRestartsAndExitsFromItsMenu) {
     EXPECT_TRUE(ClickButton(about, IDOK));
 
     // Stop ends both agents; the choice is recorded once the box is dismissed.
-    EXPECT_EQ(Choose(kStop), L"停止ATM安控元件成功");
+    EXPECT_EQ(choose(kStop), L"停止ATM安控元件成功");
     EXPECT_EQ(CountAgents(), 0);
     since = std::time(nullptr);
     ASSERT_TRUE(ClickButton(box, IDOK));
     EXPECT_TRUE(WaitForSlot(0, Look::Grey));
     EXPECT_TRUE(StoredSince('1', since));
 
-    EXPECT_EQ(Choose(kRestart), L"重啟ATM安控元件成功");
+    EXPECT_EQ(choose(kRestart), L"重啟ATM安控元件成功");
     EXPECT_TRUE(WaitUntil([] { return CountAgents() == 1; }));
     since = std::time(nullptr);
     ASSERT_TRUE(ClickButton(box, IDOK));
@@ -86,9 +71,9 @@ TEST_F(Monitor, FollowsTheAgentThenStopsRestartsAndExitsFromItsMenu) {
 
     // A Restart that finds the agent's program emptied says so and changes nothing.
     EndAllAgents();
-    CloseHandle(CreateFileW((InstallFolder() + kAgent).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    CloseHandle(CreateFileW((InstallFolder() + agent).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const std::string stored = StoredValue();
-    EXPECT_EQ(Choose(kRestart), L"重啟AT安控M元件失敗,請再重新啟動ATM安控元件");
+    EXPECT_EQ(choose(kRestart), L"重啟AT安控M元件失敗,請再重新啟動ATM安控元件");
     ASSERT_TRUE(ClickButton(box, IDOK));
     EXPECT_EQ(StoredValue(), stored);
     EXPECT_EQ(TraySlot(0), Look::Colour);
@@ -96,16 +81,13 @@ TEST_F(Monitor, FollowsTheAgentThenStopsRestartsAndExitsFromItsMenu) {
     ClickMenuItem(OpenTrayMenu(), kExit);
     EXPECT_EQ(monitor->WaitForExit(), 0);
     EXPECT_TRUE(WaitForSlot(0, Look::Empty));
-}
 
-TEST_F(Monitor, WithoutTheAgentRecordsTheStopAndOutlivesATaskbarRestart) {
-    // A plain file where the state folder belongs makes way for the folder.
-    const std::string folder = StateFile().substr(0, StateFile().rfind('\\'));
-    RemoveDirectoryA(folder.c_str());
-    CloseHandle(CreateFileA(folder.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    const std::time_t since = std::time(nullptr);
-    HWND window = Start();
-    ASSERT_NE(window, nullptr);
+    // Started again with no agent, and a plain file where the state folder belongs: it makes way.
+    DeleteFileA(StateFile().c_str());
+    RemoveDirectoryA(stateFolder.c_str());
+    CloseHandle(CreateFileA(stateFolder.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    since = std::time(nullptr);
+    window = start();
     EXPECT_TRUE(WaitForSlot(0, Look::Grey));
     EXPECT_TRUE(StoredSince('1', since));
 

@@ -41,7 +41,6 @@ struct FakeWorld {
     std::set<std::string> folders;
 
     std::vector<FakeProcess> processes;
-    bool snapshotFails = false;
     bool firstProcessFails = false;
     std::intptr_t shellResult = 42;
     std::int64_t now = 1700000000;

@@ -19,10 +19,6 @@ entries() {
     wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view 2>/dev/null
   done | grep -c 'DisplayName *REG_SZ *Kesl'
 }
-windows_pid() {
-  wine wmic process get name,processid 2>/dev/null | iconv -f UTF-16 -t UTF-8 |
-    awk '$1 == "KeslWebATMMonitor.exe" { print $2 + 0; exit }'
-}
 
 current="$("$root/tools/package.sh" "$1" "$work")"
 version="${current##*-}" version="${version%.msi}"
@@ -34,13 +30,15 @@ msi /i "$current" || fail "the silent install failed"
 [ -f "$monitor" ] || fail "no monitor at $monitor"
 [ "$(run_value)" = '"C:\Program Files (x86)\KESL\WebATM\KeslWebATMMonitor.exe"' ] || fail "Run value: $(run_value)"
 
-# It runs from there: its hidden window takes a close request from outside, and it ends with 0.
+# It runs from there: its hidden window takes a close request from outside, and it ends with 0
+# (a program without a window would run on until the timeout).
 timeout 60 wine "$monitor" </dev/null >/dev/null 2>&1 &
-for _ in $(seq 60); do
-  pid="$(windows_pid)"
-  [ -n "$pid" ] && wine taskkill /pid "$pid" >/dev/null 2>&1 && break
+started=$!
+for _ in $(seq 100); do
+  kill -0 "$started" 2>/dev/null && wine taskkill /im KeslWebATMMonitor.exe >/dev/null 2>&1
+  kill -0 "$started" 2>/dev/null || break
 done
-wait $! || fail "the installed monitor showed no window, or did not end with 0"
+wait "$started" || fail "the installed monitor showed no window, or did not end with 0"
 
 msi /i "$newer" || fail "the newer package did not install over the older one"
 [ "$(entries)" = 1 ] || fail "$(entries) entries in the list of installed programs"
