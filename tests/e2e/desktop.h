@@ -57,7 +57,6 @@ inline std::wstring BuildFolder() {
     return std::wstring(path).substr(0, std::wstring(path).find_last_of(L"\\/"));
 }
 
-// C:\Program Files (x86)\KESL\WebATM, where the monitor finds the agent.
 inline std::wstring InstallFolder() {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
@@ -111,8 +110,6 @@ inline void EndAllAgents() {
     WaitUntil([] { return CountAgents() == 0; });
 }
 
-// ---- The notification area and the mouse ----
-
 // Each icon is drawn in a slot of small-icon size plus a border, from the taskbar's right end.
 constexpr int kSlotBorder = 2;
 inline int SlotWidth() { return GetSystemMetrics(SM_CXSMICON) + 2 * kSlotBorder; }
@@ -123,7 +120,6 @@ inline RECT Taskbar() {
     return bar;
 }
 
-// Clicks the middle of area with the left button, or the right.
 inline void Click(const RECT& area, bool right = false) {
     // Clicks land more reliably once the pointer is seen where they go.
     const POINT at{(area.left + area.right) / 2, (area.top + area.bottom) / 2};
@@ -181,7 +177,6 @@ inline HWND OpenTrayMenu() {
     return menu;
 }
 
-// Clicks item index of a menu of four.
 inline void ClickMenuItem(HWND menu, int index) {
     RECT items{};
     GetWindowRect(menu, &items);
@@ -189,7 +184,7 @@ inline void ClickMenuItem(HWND menu, int index) {
     Click({items.left, items.top + index * height, items.right, items.top + (index + 1) * height});
 }
 
-// A window of the class (and title, when given) owned by process, now or once it shows.
+// A window of the class (and title, when given) owned by process.
 inline HWND FindWindowOf(DWORD processId, const wchar_t* className, const wchar_t* title, bool visibleOnly = true) {
     HWND found = nullptr;
     while ((found = FindWindowExW(nullptr, found, className, title)) != nullptr) {

@@ -6,8 +6,6 @@
 namespace {
 
 FakeWorld g_world;
-std::map<OsHandle, std::vector<FakeProcess>> g_snapshots;  // the rows each has yet to give
-std::map<OsHandle, std::uint32_t> g_processes;             // the process each handle opens
 std::uintptr_t g_lastHandle = 0x100;
 std::wstring g_menu;  // the items of the menu being built
 
@@ -31,7 +29,7 @@ OsHandle NewHandle() {
 }
 
 bool FetchRow(OsHandle snapshot, ProcessEntry& entry) {
-    auto& rows = g_snapshots.at(snapshot);
+    auto& rows = g_world.snapshots.at(snapshot);
     if (rows.empty()) return false;
     entry = ProcessEntry{};
     entry.processId = rows.front().id;
@@ -55,8 +53,6 @@ FakeWorld& Fake() { return g_world; }
 void FakeWorldTest::SetUp() {
     EXPECT_EQ(g_world.openHandles, 0) << "a handle was left open";
     g_world = FakeWorld{};
-    g_snapshots.clear();
-    g_processes.clear();
     g_world.folders = {g_world.appDataPath, "C:\\Program Files (x86)"};
 }
 
@@ -65,8 +61,6 @@ MessageResult SendToMainWindow(std::uint32_t message, std::uintptr_t wParam, std
 }
 
 void AddProcess(std::uint32_t id, const std::wstring& imageName) { g_world.processes.push_back({id, imageName}); }
-
-// ---- Folders and files ----
 
 HResult GetSpecialFolderPath(SpecialFolder folder, char (&path)[kPathBufferSize]) {
     const bool appData = folder == SpecialFolder::RoamingAppData;
@@ -83,21 +77,19 @@ bool ReadFileStatus(const char* path, FileStatus& status) {
     return true;
 }
 
-void ReadProfileValue(const char* path, const char* section, const char* key, const char* defaultValue,
+void ReadProfileValue(const char* path, const char*, const char* key, const char* defaultValue,
                       char* value, std::size_t valueSize) {
-    // Enough of an INI reader for the one key the program keeps.
+    // A file holds one line, "key=value", which the journal shows written to its section.
     const std::string text = g_world.files.count(path) ? g_world.files[path] : "";
-    const std::size_t at = text.find(std::string("[") + section + "]\r\n" + key + "=");
-    const std::size_t start = at + std::strlen(section) + std::strlen(key) + 5;
-    const std::string found =
-        at == std::string::npos ? defaultValue : text.substr(start, text.find('\r', start) - start);
+    const bool hasKey = text.rfind(std::string(key) + "=", 0) == 0;
+    const std::string found = hasKey ? text.substr(std::strlen(key) + 1) : defaultValue;
     value[found.copy(value, valueSize - 1)] = '\0';
 }
 
 bool WriteProfileValue(const char* path, const char* section, const char* key, const char* value) {
     Log(L"write ", path, L" [", section, L"] ", key, L"=", value);
     if (!IsFolder(Parent(path))) return false;
-    g_world.files[path] = std::string("[") + section + "]\r\n" + key + "=" + value + "\r\n";
+    g_world.files[path] = std::string(key) + "=" + value;
     return true;
 }
 
@@ -111,19 +103,17 @@ bool RemoveFile(const char* path) {
     return g_world.files.erase(path) == 1;
 }
 
-// ---- Processes, launches and time ----
-
 void CloseOsHandle(OsHandle handle) {
-    if (g_snapshots.erase(handle) + g_processes.erase(handle) == 1) --g_world.openHandles;
+    if (g_world.snapshots.erase(handle) + g_world.processHandles.erase(handle) == 1) --g_world.openHandles;
     else Log(L"close of an unknown handle");
 }
 
 UniqueOsHandle OpenProcessSnapshot() {
     OsHandle handle = NewHandle();
     for (const FakeProcess& p : g_world.processes) {
-        if (p.running) g_snapshots[handle].push_back(p);
+        if (p.running) g_world.snapshots[handle].push_back(p);
     }
-    g_snapshots[handle];  // an empty list is a list too
+    g_world.snapshots[handle];  // an empty list is a list too
     return UniqueOsHandle(handle);
 }
 
@@ -138,14 +128,14 @@ OpenProcessOutcome OpenProcessForTerminate(std::uint32_t processId, UniqueOsHand
         if (p.id != processId || !p.running) continue;
         if (p.openOutcome != OpenProcessOutcome::Opened) return p.openOutcome;
         process.reset(NewHandle());
-        g_processes[process.get()] = processId;
+        g_world.processHandles[process.get()] = processId;
         return OpenProcessOutcome::Opened;
     }
     return OpenProcessOutcome::Gone;
 }
 
 bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode) {
-    const std::uint32_t id = g_processes.at(process);
+    const std::uint32_t id = g_world.processHandles.at(process);
     Log(L"terminate ", id, L" exit ", exitCode);
     for (FakeProcess& p : g_world.processes) {
         if (p.id != id) continue;
@@ -166,17 +156,11 @@ void PauseMilliseconds(std::uint32_t milliseconds) { Log(L"pause ", milliseconds
 
 std::int64_t CurrentTime() { return g_world.now; }
 
-// ---- Windows, menus, dialogs and the notification area ----
-
 void SetProgramInstance(InstanceHandle) {}
 
 int LoadStringResource(unsigned id, wchar_t* buffer, int capacity) {
-    // The string table as the resource script has it.
-    static const std::map<unsigned, std::wstring> strings = {{103, L"Kesl銀行晶片金融卡安控元件"},
-                                                             {104, L"Kesl銀行晶片金融卡安控元件"},
-                                                             {105, L"Kesl銀行晶片金融卡安控元件已關閉"},
-                                                             {109, L"KESLWEBATMMONITOR"}};
-    const std::size_t length = strings.at(id).copy(buffer, static_cast<std::size_t>(capacity) - 1);
+    // The texts themselves are the resource script's; the program is seen asking for the right one.
+    const std::size_t length = (L"string " + std::to_wstring(id)).copy(buffer, static_cast<std::size_t>(capacity) - 1);
     buffer[length] = L'\0';
     return static_cast<int>(length);
 }
@@ -259,9 +243,6 @@ void EndDialogBox(WindowHandle, std::intptr_t result) { Log(L"end dialog ", resu
 
 void ShowMessageBoxOk(const wchar_t* text, const wchar_t* caption) {
     Log(L"message box ", text, L" | ", caption);
-    // The box's own loop goes on dispatching until the user presses OK.
-    std::deque<FakeMessage> nested;
-    nested.swap(g_world.whileMessageBoxOpen);
-    Deliver(nested);
+    Deliver(g_world.queued);  // the box's own loop goes on dispatching until the user presses OK
     Log(L"message box dismissed");
 }

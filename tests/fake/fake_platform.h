@@ -45,11 +45,12 @@ struct FakeWorld {
     std::intptr_t shellResult = 42;
     std::int64_t now = 1700000000;
     int openHandles = 0;
+    std::map<OsHandle, std::vector<FakeProcess>> snapshots;  // the rows each has yet to give
+    std::map<OsHandle, std::uint32_t> processHandles;        // the process each handle opens
 
     WindowProcedure procedure = nullptr;
     bool windowDestroyed = false;
-    std::deque<FakeMessage> queued;               // delivered by the message loop
-    std::deque<FakeMessage> whileMessageBoxOpen;  // delivered by the first message box's loop
+    std::deque<FakeMessage> queued;  // delivered by the message loop, and by a message box's
 
     std::vector<std::wstring> journal;
 };
@@ -76,9 +77,6 @@ inline Lines operator+(Lines a, const Lines& b) {
 inline const std::string kStateFolder = "C:\\Users\\user\\AppData\\Roaming\\KESL";
 inline const std::wstring kStateFolderW = L"C:\\Users\\user\\AppData\\Roaming\\KESL";
 inline const std::wstring kWrite = L"write " + kStateFolderW + L"\\info.ini [Settings] Service=";
-inline const std::wstring kRunningLook = L"tray add 107 icon 107 flags 7 callback 1025 tip Kesl銀行晶片金融卡安控元件";
-inline const std::wstring kStoppedLook =
-    L"tray add 129 icon 129 flags 7 callback 1025 tip Kesl銀行晶片金融卡安控元件已關閉";
 
 // Starts the program as wWinMain does; the fake's loop delivers what is queued and returns -1
 // unless the window was destroyed.

@@ -8,12 +8,14 @@ namespace {
 
 // Run elevated, the program hears a restarted shell only through this.
 const std::wstring kAllowTaskbarCreated = L"allow " + std::to_wstring(kTaskbarCreated) + L" from lower integrity";
-const Lines kRunningWindow = {L"register class KESLWEBATMMONITOR icon 107 small 108 menu 109",
-                              L"create window KESLWEBATMMONITOR titled Kesl銀行晶片金融卡安控元件", kAllowTaskbarCreated,
-                              kRunningLook};
-const Lines kStoppedWindow = {L"register class KESLWEBATMMONITOR icon 129 small 108 menu 109",
-                              L"create window KESLWEBATMMONITOR titled Kesl銀行晶片金融卡安控元件已關閉",
-                              kAllowTaskbarCreated, kStoppedLook};
+// The class, the title and the tip as the string table names them (string 109, 103 or 105, 104
+// or 105).
+const Lines kRunningWindow = {L"register class string 109 icon 107 small 108 menu 109",
+                              L"create window string 109 titled string 103", kAllowTaskbarCreated,
+                              L"tray add 107 icon 107 flags 7 callback 1025 tip string 104"};
+const Lines kStoppedWindow = {L"register class string 109 icon 129 small 108 menu 109",
+                              L"create window string 109 titled string 105", kAllowTaskbarCreated,
+                              L"tray add 129 icon 129 flags 7 callback 1025 tip string 105"};
 
 void Store(const std::string& content) {
     Fake().folders.insert(kStateFolder);
@@ -31,21 +33,20 @@ TEST_F(AppTest, StartUpShowsWhatTheProcessListSaysAndRewritesAFileThatDisagrees)
         Lines writes;
     };
     const Case cases[] = {
-        {"running, found", [] { Store("[Settings]\r\nService=0aaaaa0aaa\r\n"); }, kFound, {}},
-        {"running, absent", [] { Store("[Settings]\r\nService=0aaaaa0aaa\r\n"); }, kNone, {kWrite + L"06553f1005"}},
-        {"stopped, found", [] { Store("[Settings]\r\nService=0aaaaa1aaa\r\n"); }, kRefusesToOpen,
+        {"running, found", [] { Store("Service=0aaaaa0aaa"); }, kFound, {}},
+        {"running, absent", [] { Store("Service=0aaaaa0aaa"); }, kNone, {kWrite + L"06553f1005"}},
+        {"stopped, found", [] { Store("Service=0aaaaa1aaa"); }, kRefusesToOpen,
          {kWrite + L"06553f0005"}},
-        {"any digit but 0 is stopped", [] { Store("[Settings]\r\nService=0aaaaa5aaa\r\n"); }, kNone, {}},
-        {"too short for the digit: stopped", [] { Store("[Settings]\r\nService=012345\r\n"); }, kNone, {}},
-        {"no key: running", [] { Store("[Settings]\r\n"); }, kNone, {kWrite + L"06553f1005"}},
+        {"any digit but 0 is stopped", [] { Store("Service=0aaaaa5aaa"); }, kNone, {}},
+        {"too short for the digit: stopped", [] { Store("Service=012345"); }, kNone, {}},
+        {"no key: running", [] { Store("Else=1"); }, kNone, {kWrite + L"06553f1005"}},
         {"empty file: running", [] { Store(""); }, kNone, {kWrite + L"06553f1005"}},
         {"no file, found", [] {}, kFound, {}},
         {"no file, absent", [] {}, kNone, {L"create folder " + kStateFolderW, kWrite + L"06553f1005"}},
         {"a plain file in the folder's place", [] { Fake().files[kStateFolder] = "x"; }, kNone,
          {L"remove " + kStateFolderW, L"create folder " + kStateFolderW, kWrite + L"06553f1005"}},
         {"no folder", [] { Fake().appDataResult = kSFalse; }, kNone, {}},
-        // A cut path would name another file, which a write could replace or remove.
-        {"too long a path", [] { Fake().appDataPath = "C:\\" + std::string(1010, 'a'); }, kNone, {}},
+        {"too long a path, which cut would name another file", [] { Fake().appDataPath.append(1000, 'a'); }, kNone, {}},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -98,7 +99,7 @@ TEST_F(AppTest, EveryWayOutTakesTheIconAwayOnce) {
     };
     for (const Case& c : cases) {
         SetUp();
-        Store("[Settings]\r\nService=0aaaaa1aaa\r\n");
+        Store("Service=0aaaaa1aaa");
         Fake().queued = {c.message, {kMsgCommand, IDM_ABOUT}};  // nothing runs once the window is gone
         StartProgram();
         EXPECT_EQ(Fake().journal, kStoppedWindow + Lines{L"loop 109"} + c.journal) << c.name;

@@ -13,7 +13,7 @@ run_value() {
   wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v KeslWebATMMonitor /reg:32 2>/dev/null |
     tr -d '\r' | sed -n 's/.*REG_SZ *//p'
 }
-# The entries of the product in the list of installed programs, in both registry views.
+# The product's entries in the list of installed programs, in both registry views.
 entries() {
   for view in 32 64; do
     wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view 2>/dev/null
