@@ -52,5 +52,7 @@ void Close(RunningProgram& running) {
 }
 
 std::unique_ptr<Program> StartInstalledAgent() {
-    return std::make_unique<Program>(InstallFolder() + L"\\KeslWebATMAgent.exe");
+    wchar_t programFiles[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    return std::make_unique<Program>(std::wstring(programFiles) + L"\\KESL\\WebATM\\KeslWebATMAgent.exe");
 }

@@ -20,8 +20,8 @@ std::optional<double> StartupMilliseconds(const BenchProgram& program) {
     const int iconsBefore = ShownTrayIcons();
     const Stopwatch sinceCreation;
     running.process = Launch(program);
-    const bool shown =
-        running.process->info.hProcess != nullptr && PollUntil([&] { return ShownTrayIcons() > iconsBefore; }, kIconTimeout);
+    const bool shown = running.process->info.hProcess != nullptr &&
+                       PollUntil([&] { return ShownTrayIcons() > iconsBefore; }, kIconTimeout);
     const double elapsed = sinceCreation.Milliseconds();
     running.window = FindProgramWindow(running);
     Close(running);

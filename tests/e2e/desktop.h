@@ -28,12 +28,10 @@ inline bool WaitUntil(const std::function<bool()>& condition,
 struct Program {
     PROCESS_INFORMATION info{};
     explicit Program(const std::wstring& path, const std::wstring& arguments = L"") {
-        std::wstring commandLine = L"\"" + path + L"\" " + arguments;
+        std::wstring line = L"\"" + path + L"\" " + arguments;
         STARTUPINFOW startup{sizeof startup};
-        if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, 0, 0, nullptr, nullptr, &startup,
-                            &info)) {
+        if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, 0, 0, nullptr, nullptr, &startup, &info))
             info = {};
-        }
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -55,12 +53,6 @@ inline std::wstring BuildFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     return std::wstring(path).substr(0, std::wstring(path).find_last_of(L"\\/"));
-}
-
-inline std::wstring InstallFolder() {
-    wchar_t path[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
-    return std::wstring(path) + L"\\KESL\\WebATM";
 }
 
 inline std::string StateFile() {

@@ -13,8 +13,7 @@ WindowHandle const kWindow = reinterpret_cast<WindowHandle>(0xAA00);
 WindowHandle const kDesktop = reinterpret_cast<WindowHandle>(0xDE00);
 constexpr std::uintptr_t kIconBase = 0x10000;
 
-template <typename... Parts>
-void Log(const Parts&... parts) {
+template <typename... Parts> void Log(const Parts&... parts) {
     std::wostringstream line;
     (line << ... << parts);
     g_world.journal.push_back(line.str());
@@ -53,14 +52,12 @@ FakeWorld& Fake() { return g_world; }
 void FakeWorldTest::SetUp() {
     EXPECT_EQ(g_world.openHandles, 0) << "a handle was left open";
     g_world = FakeWorld{};
-    g_world.folders = {g_world.appDataPath, "C:\\Program Files (x86)"};
 }
 
 MessageResult SendToMainWindow(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     return g_world.procedure(kWindow, message, wParam, lParam);
 }
 
-void AddProcess(std::uint32_t id, const std::wstring& imageName) { g_world.processes.push_back({id, imageName}); }
 
 HResult GetSpecialFolderPath(SpecialFolder folder, char (&path)[kPathBufferSize]) {
     const bool appData = folder == SpecialFolder::RoamingAppData;

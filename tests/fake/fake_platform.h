@@ -26,8 +26,7 @@ struct FakeProcess {
     bool running = true;
 };
 
-// A message for the main window: WM_COMMAND carries its command in wParam, the tray callback its
-// notification in lParam.
+// A message for the main window: a command in wParam, a tray notification in lParam.
 struct FakeMessage {
     std::uint32_t message = 0;
     std::uintptr_t wParam = 0;
@@ -38,7 +37,7 @@ struct FakeWorld {
     HResult appDataResult = kSOk;
     std::string appDataPath = "C:\\Users\\user\\AppData\\Roaming";
     std::map<std::string, std::string> files;  // by path: the text the profile functions read and write
-    std::set<std::string> folders;
+    std::set<std::string> folders = {appDataPath, "C:\\Program Files (x86)"};
 
     std::vector<FakeProcess> processes;
     bool firstProcessFails = false;
@@ -57,7 +56,6 @@ struct FakeWorld {
 
 FakeWorld& Fake();
 MessageResult SendToMainWindow(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
-void AddProcess(std::uint32_t id, const std::wstring& imageName);
 
 // Every test starts from a fresh world and must leave no handle open.
 class FakeWorldTest : public ::testing::Test {
@@ -78,6 +76,5 @@ inline const std::string kStateFolder = "C:\\Users\\user\\AppData\\Roaming\\KESL
 inline const std::wstring kStateFolderW = L"C:\\Users\\user\\AppData\\Roaming\\KESL";
 inline const std::wstring kWrite = L"write " + kStateFolderW + L"\\info.ini [Settings] Service=";
 
-// Starts the program as wWinMain does; the fake's loop delivers what is queued and returns -1
-// unless the window was destroyed.
+// Starts the program as wWinMain does; its loop returns -1 unless the window was destroyed.
 inline int StartProgram() { return RunMainWindow(Reconcile()); }

@@ -8,8 +8,7 @@ namespace {
 
 // Run elevated, the program hears a restarted shell only through this.
 const std::wstring kAllowTaskbarCreated = L"allow " + std::to_wstring(kTaskbarCreated) + L" from lower integrity";
-// The class, the title and the tip as the string table names them (string 109, 103 or 105, 104
-// or 105).
+// The class, the title and the tip by the string table's numbers.
 const Lines kRunningWindow = {L"register class string 109 icon 107 small 108 menu 109",
                               L"create window string 109 titled string 103", kAllowTaskbarCreated,
                               L"tray add 107 icon 107 flags 7 callback 1025 tip string 104"};
@@ -51,8 +50,8 @@ TEST_F(AppTest, StartUpShowsWhatTheProcessListSaysAndRewritesAFileThatDisagrees)
     for (const Case& c : cases) {
         SetUp();
         c.arrange();
-        AddProcess(4, L"KeslWebATMAgent.exe.bak");
-        if (c.agent != kNone) AddProcess(9, L"kESLwEBatmAGENT.EXE");
+        Fake().processes.push_back({4, L"KeslWebATMAgent.exe.bak"});
+        if (c.agent != kNone) Fake().processes.push_back({9, L"kESLwEBatmAGENT.EXE"});
         if (c.agent == kRefusesToOpen) Fake().processes.back().openOutcome = OpenProcessOutcome::AccessDenied;
         EXPECT_EQ(StartProgram(), -1);
         // The probe pauses a second once it could open the agent.

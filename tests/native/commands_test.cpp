@@ -33,8 +33,8 @@ protected:
         Fake().files[kProgramFolder + "KeslWebATMAgent.exe"] = "MZ";
         Fake().files[kProgramFolder + "KeslTerminateService.exe"] = "MZ";
         Fake().folders.insert(kStateFolder);
-        AddProcess(4, L"System");
-        AddProcess(9, kAgentImageNameW);
+        Fake().processes.push_back({4, L"System"});
+        Fake().processes.push_back({9, kAgentImageNameW});
         StartProgram();
         Fake().journal.clear();
         Fake().now = 0x76553F445;
@@ -52,9 +52,9 @@ TEST_F(CommandTest, TellTheOutcomeAndRecordASuccessOnceTheBoxIsDismissed) {
         {"stop", IDM_STOP_AGENT, [] {}, kAgentEnded + Lines{kStopped, kDismissed} + kStoppedRecorded},
         {"stop, one gone before it is opened, one more ended", IDM_STOP_AGENT,
          [] {
-             AddProcess(10, kAgentImageNameW);
+             Fake().processes.push_back({10, kAgentImageNameW});
              Agent().openOutcome = OpenProcessOutcome::Gone;
-             AddProcess(11, kAgentImageNameW);
+             Fake().processes.push_back({11, kAgentImageNameW});
          },
          kAgentEnded + Lines{L"terminate 11 exit 0", L"pause 1500", kStopped, kDismissed} + kStoppedRecorded},
         {"stop refused, handed to the terminate program", IDM_STOP_AGENT, [] { Agent().terminationRefused = true; },

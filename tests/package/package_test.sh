@@ -24,7 +24,6 @@ current="$("$root/tools/package.sh" "$1" "$work")"
 version="${current##*-}" version="${version%.msi}"
 newer="$("$root/tools/package.sh" "$1" "$work" "${version%.*}.$((${version##*.} + 1))")"
 trap 'set +e; jobs -p | xargs -r kill; msi /x "$newer"; msi /x "$current"; rm -rf "$work"' EXIT
-rm -rf "$(dirname "$KESL_INSTALL_DIR")"
 
 msi /i "$current" || fail "the silent install failed"
 [ -f "$monitor" ] || fail "no monitor at $monitor"
@@ -47,4 +46,3 @@ msi /i "$newer" || fail "the newer package did not install over the older one"
 msi /x "$newer" || fail "the silent removal failed"
 [ ! -e "$monitor" ] && [ -z "$(run_value)" ] || fail "the monitor or its Run value is still there"
 [ -f "$KESL_INSTALL_DIR/KeslWebATMAgent.exe" ] || fail "the agent's program went too"
-echo "package: installed, started, upgraded, removed"
