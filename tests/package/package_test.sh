@@ -34,8 +34,8 @@ msi /i "$current" || fail "the silent install failed"
 timeout 60 wine "$monitor" </dev/null >/dev/null 2>&1 &
 started=$!
 for _ in $(seq 100); do
-  kill -0 "$started" 2>/dev/null && wine taskkill /im KeslWebATMMonitor.exe >/dev/null 2>&1
   kill -0 "$started" 2>/dev/null || break
+  wine taskkill /im KeslWebATMMonitor.exe >/dev/null 2>&1 || true
 done
 wait "$started" || fail "the installed monitor showed no window, or did not end with 0"
 
