@@ -54,7 +54,6 @@ TEST_F(AppTest, StartUpShowsWhatTheProcessListSaysAndRewritesAFileThatDisagrees)
         if (c.agent != kNone) Fake().processes.push_back({9, L"kESLwEBatmAGENT.EXE"});
         if (c.agent == kRefusesToOpen) Fake().processes.back().openOutcome = OpenProcessOutcome::AccessDenied;
         EXPECT_EQ(StartProgram(), -1);
-        // The probe pauses a second once it could open the agent.
         const Lines probe = c.agent == kFound ? Lines{L"pause 1000"} : Lines{};
         EXPECT_EQ(Fake().journal, probe + c.writes + (c.agent ? kRunningWindow : kStoppedWindow) + Lines{L"loop 109"})
             << c.name;
