@@ -157,8 +157,7 @@ inline bool WaitForSlot(int index, Look look) {
 
 // Right-clicks the first tray icon and returns the menu that opens, or null.
 inline HWND OpenTrayMenu() {
-    // Wine sometimes drops a click on the tray, mostly right after a dialog closed or the icon
-    // came back; like a user, try again a few times.
+    // Wine drops some clicks on the tray, mostly just after the icon came back: try again.
     const RECT bar = Taskbar();
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
@@ -173,7 +172,11 @@ inline void ClickMenuItem(HWND menu, int index) {
     RECT items{};
     GetWindowRect(menu, &items);
     const int height = (items.bottom - items.top) / 4;
-    Click({items.left, items.top + index * height, items.right, items.top + (index + 1) * height});
+    // A click the menu did not take leaves it open: click again, a few times at most.
+    for (int attempt = 0; attempt < 5 && IsWindowVisible(menu); ++attempt) {
+        Click({items.left, items.top + index * height, items.right, items.top + (index + 1) * height});
+        WaitUntil([&] { return !IsWindowVisible(menu); }, std::chrono::seconds(2));
+    }
 }
 
 // A window of the class (and title, when given) owned by process.
@@ -199,8 +202,7 @@ inline std::wstring TextOf(HWND window) {
     return text;
 }
 
-// Clicks the dialog's button and waits until the dialog has gone; a box just shown may miss the
-// first click too.
+// Clicks the dialog's button until the dialog has gone: a box just shown may miss the first click.
 inline bool ClickButton(HWND dialog, int id) {
     RECT button{};
     GetWindowRect(GetDlgItem(dialog, id), &button);

@@ -1,5 +1,4 @@
-// The real monitor on the Wine virtual desktop, with the stand-in agent installed where it looks
-// for it, walked through as a user would, everything on the way checked.
+// The real monitor and the stand-in agent on the Wine desktop, walked through as a user would.
 
 #include "tests/e2e/desktop.h"
 

@@ -1,5 +1,4 @@
-// Restart and Stop from the tray menu: the agent stopped and started, the message box, and on
-// success the choice recorded and the look switched once the box is dismissed.
+// Restart and Stop: the agent stopped and started, the box, and a success recorded after it.
 
 #include "agent/agent_names.h"
 #include "app/agent_commands.h"
