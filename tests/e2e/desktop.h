@@ -61,21 +61,17 @@ inline std::string StateFile() {
     return std::string(path) + "\\KESL\\info.ini";
 }
 
-inline std::string StoredValue() {
-    char value[64] = {};
-    GetPrivateProfileStringA("Settings", "Service", "", value, sizeof value, StateFile().c_str());
-    return value;
-}
-
 // Whether the stored value is what a write of stateDigit stores at some second since from: the
 // time's low 32 bits as nine hex digits, the state digit at 6, position 3 again at 9.
 inline bool StoredSince(char stateDigit, std::time_t from) {
+    char stored[64] = {};
+    GetPrivateProfileStringA("Settings", "Service", "", stored, sizeof stored, StateFile().c_str());
     for (std::time_t time = from; time <= std::time(nullptr); ++time) {
         char value[16] = {};
         std::snprintf(value, sizeof value, "%09x", static_cast<unsigned>(time));
         value[6] = stateDigit;
         value[9] = value[3];
-        if (StoredValue() == value) return true;
+        if (std::string(stored) == value) return true;
     }
     return false;
 }

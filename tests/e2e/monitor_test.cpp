@@ -75,6 +75,13 @@ TEST(Monitor, FollowsTheAgentOutlivesATaskbarRestartThenStopsRestartsAndExits) {
     EXPECT_TRUE(StoredSince('0', since));
     EXPECT_TRUE(WaitForSlot(1, Look::Empty)) << "one icon only";
 
+    // A Restart that finds the agent's program emptied says so.
+    EndAllAgents();
+    const std::wstring program = std::wstring(_wgetenv(L"ProgramFiles")) + L"\\KESL\\WebATM\\KeslWebATMAgent.exe";
+    CloseHandle(CreateFileW(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_EQ(choose(kRestart), L"重啟AT安控M元件失敗,請再重新啟動ATM安控元件");
+    ASSERT_TRUE(ClickButton(box, IDOK));
+
     ClickMenuItem(OpenTrayMenu(), kExit);
     EXPECT_EQ(monitor.WaitForExit(), 0);
     EXPECT_TRUE(WaitForSlot(0, Look::Empty));

@@ -32,7 +32,6 @@ TEST_F(AppTest, StartUpShowsWhatTheProcessListSaysAndRewritesAFileThatDisagrees)
         Lines writes;
     };
     const Case cases[] = {
-        {"running, found", [] { Store("Service=0aaaaa0aaa"); }, kFound, {}},
         {"running, absent", [] { Store("Service=0aaaaa0aaa"); }, kNone, {kWrite + L"06553f1005"}},
         {"stopped, found", [] { Store("Service=0aaaaa1aaa"); }, kRefusesToOpen,
          {kWrite + L"06553f0005"}},
