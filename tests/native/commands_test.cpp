@@ -68,6 +68,8 @@ TEST_F(CommandTest, TellTheOutcomeAndRecordASuccessOnceTheBoxIsDismissed) {
         {"restart", IDM_RESTART_AGENT, [] {}, kAgentEnded + Lines{kLaunch, kRestarted, kDismissed} + kRunningRecorded},
         {"restart after a failed stop", IDM_RESTART_AGENT, [] { Fake().firstProcessFails = true; },
          Lines{kLaunch, kRestarted, kDismissed} + kRunningRecorded},
+        {"restart, empty agent", IDM_RESTART_AGENT, [] { Fake().files[kProgramFolder + kAgentImageNameA].clear(); },
+         kAgentEnded + Lines{kNotRestarted, kDismissed}},
         {"restart refused by the shell", IDM_RESTART_AGENT, [] { Fake().shellResult = 32; },
          kAgentEnded + Lines{kLaunch, kNotRestarted, kDismissed}},
     };
