@@ -61,3 +61,5 @@ void RunAgentCommand(unsigned command) {
 }
 
 bool AgentCommandInProgress() { return g_commandInProgress; }
+
+void BringCommandBoxToFront() { BringDialogToForeground(kCaption); }

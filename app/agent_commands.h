@@ -7,3 +7,6 @@ void RunAgentCommand(unsigned command);
 // Whether a command is being carried out. Its message box runs a nested loop that still
 // delivers tray clicks and commands.
 bool AgentCommandInProgress();
+
+// Brings the command's open message box to the front, for a user who lost it behind other windows.
+void BringCommandBoxToFront();

@@ -16,10 +16,15 @@ constexpr int kTextCapacity = 100;
 std::uint32_t g_taskbarCreatedMessage = 0;
 
 MessageResult OnTrayCallback(WindowHandle window, std::intptr_t lParam) {
-    // The press, not the release, opens the menu; every other notification is ignored. While a
-    // command waits on its message box, no menu may start another one.
-    if (LowWord(static_cast<std::uintptr_t>(lParam)) != kMsgRButtonDown) return 0;
-    if (AgentCommandInProgress()) return 0;
+    const std::uint32_t notification = LowWord(static_cast<std::uintptr_t>(lParam));
+    // While a command waits on its message box no menu may start another one; a press finds the
+    // box instead, which may have opened behind other windows.
+    if (AgentCommandInProgress()) {
+        if (notification == kMsgRButtonDown || notification == kMsgLButtonDown) BringCommandBoxToFront();
+        return 0;
+    }
+    // The press, not the release, opens the menu; every other notification is ignored.
+    if (notification != kMsgRButtonDown) return 0;
     ShowTrayMenu(window);
     return 1;
 }
@@ -61,6 +66,9 @@ MessageResult MainWindowProc(WindowHandle window, std::uint32_t message, std::ui
             return OnCommand(window, wParam, lParam);
         case kMsgPaint:
             PaintNothing(window);
+            return 0;
+        case kMsgTimer:  // the window's one timer: the tray entry's retries
+            RetryTrayEntry();
             return 0;
         case kMsgEndSession:
             // The session is ending, or the installer's restart manager is closing the program to

@@ -17,9 +17,32 @@ Look LookOf(Presentation presentation) {
                                                  : Look{IDI_STOPPED, L"Kesl銀行晶片金融卡安控元件已關閉"};
 }
 
+// An add the shell does not take (at log-on it may not be ready, or too busy to answer in time)
+// is tried again every 3 s for 5 min, from a timer on the entry's window.
+constexpr std::uintptr_t kRetryTimer = 1;
+constexpr std::uint32_t kRetryIntervalMilliseconds = 3000;
+constexpr int kRetries = 5 * 60 * 1000 / kRetryIntervalMilliseconds;
+
 TrayRecord g_record;
 Presentation g_shown = Presentation::Running;
 bool g_added = false;
+int g_retriesLeft = 0;  // the retry timer runs while this is above 0
+
+void StopRetries() {
+    if (g_retriesLeft > 0) StopWindowTimer(g_record.window, kRetryTimer);
+    g_retriesLeft = 0;
+}
+
+// Adds the record. When the shell does not take it, the timer tries again, retries more times at
+// most; once the entry shows, or the tries are spent, the timer stops and nothing more runs.
+void AddRecord(int retries) {
+    if (NotifyTray(TrayAction::Add, g_record) || retries == 0) {
+        StopRetries();
+        return;
+    }
+    if (g_retriesLeft == 0) StartWindowTimer(g_record.window, kRetryTimer, kRetryIntervalMilliseconds);
+    g_retriesLeft = retries;
+}
 
 }  // namespace
 
@@ -39,7 +62,7 @@ void AddTrayEntry(Presentation presentation, const wchar_t* tip) {
     g_record.tip[kTrayTipCapacity - 1] = L'\0';
     g_shown = presentation;
     g_added = true;
-    NotifyTray(TrayAction::Add, g_record);
+    AddRecord(kRetries);
 }
 
 void AddTrayEntry(Presentation presentation) { AddTrayEntry(presentation, LookOf(presentation).tip); }
@@ -47,6 +70,7 @@ void AddTrayEntry(Presentation presentation) { AddTrayEntry(presentation, LookOf
 void RemoveTrayEntry() {
     if (!g_added) return;
     g_added = false;
+    StopRetries();
     NotifyTray(TrayAction::Delete, g_record);
 }
 
@@ -62,7 +86,14 @@ void ReplaceTrayEntry(Presentation presentation) {
 }
 
 void RestoreTrayEntry() {
-    if (g_added) NotifyTray(TrayAction::Add, g_record);
+    if (g_added) AddRecord(kRetries);
+}
+
+void RetryTrayEntry() {
+    if (g_retriesLeft == 0) return;  // a timer message from before the entry showed
+    // An add that timed out may have shown the entry after all, and a second add would then fail.
+    NotifyTray(TrayAction::Delete, g_record);
+    AddRecord(g_retriesLeft - 1);
 }
 
 Presentation ShownPresentation() { return g_shown; }

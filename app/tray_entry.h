@@ -14,11 +14,13 @@ Presentation PresentationFor(ServiceState state);
 // Set once, before the first add: the window that owns the entry.
 void AttachTrayEntry(WindowHandle window);
 
-// Adds the entry in presentation, showing tip (cut to fit the record).
+// Adds the entry in presentation, showing tip (cut to fit the record). An add the shell does not
+// take is tried again, for some minutes at most, on the window's WM_TIMER (see RetryTrayEntry).
 void AddTrayEntry(Presentation presentation, const wchar_t* tip);
 // Adds the entry in presentation with that presentation's own tip.
 void AddTrayEntry(Presentation presentation);
-// Deletes the entry under the identifier it was added with; harmless when it is not there.
+// Deletes the entry under the identifier it was added with, and tries no more to add it;
+// harmless when it is not there.
 void RemoveTrayEntry();
 // Deletes the entry for good, as its window goes; later replaces and restores do nothing.
 void DetachTrayEntry();
@@ -26,5 +28,7 @@ void DetachTrayEntry();
 void ReplaceTrayEntry(Presentation presentation);
 // Adds the entry again as it was last shown, for a shell that has lost it.
 void RestoreTrayEntry();
+// Tries again an add the shell did not take, deleting first; does nothing once the entry shows.
+void RetryTrayEntry();
 
 Presentation ShownPresentation();

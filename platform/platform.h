@@ -68,6 +68,10 @@ bool AllowMessageFromLowerIntegrity(WindowHandle window, std::uint32_t message);
 // Runs the thread's message loop with accelerator table acceleratorsId until the quit message,
 // and returns its exit code.
 int RunMessageLoop(unsigned acceleratorsId);
+// Sends window WM_TIMER with timerId every intervalMilliseconds until stopped; starting it again
+// under the same identifier starts its interval over.
+void StartWindowTimer(WindowHandle window, std::uintptr_t timerId, std::uint32_t intervalMilliseconds);
+void StopWindowTimer(WindowHandle window, std::uintptr_t timerId);
 
 bool NotifyTray(TrayAction action, const TrayRecord& record);
 
@@ -91,3 +95,5 @@ void EndDialogBox(WindowHandle dialog, std::intptr_t result);
 // A message box with no owner and only an OK button; returns once the user has dismissed it.
 // Its modal loop goes on dispatching the thread's messages meanwhile.
 void ShowMessageBoxOk(const wchar_t* text, const wchar_t* caption);
+// Brings this thread's visible dialog box captioned caption, if there is one, to the foreground.
+void BringDialogToForeground(const wchar_t* caption);

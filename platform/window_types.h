@@ -24,6 +24,7 @@ inline constexpr std::uint32_t kMsgEndSession = 0x0016;   // WM_ENDSESSION
 inline constexpr std::uint32_t kMsgPaint = 0x000F;        // WM_PAINT
 inline constexpr std::uint32_t kMsgInitDialog = 0x0110;   // WM_INITDIALOG
 inline constexpr std::uint32_t kMsgCommand = 0x0111;      // WM_COMMAND
+inline constexpr std::uint32_t kMsgTimer = 0x0113;        // WM_TIMER
 inline constexpr std::uint32_t kMsgMouseMove = 0x0200;    // WM_MOUSEMOVE
 inline constexpr std::uint32_t kMsgLButtonDown = 0x0201;  // WM_LBUTTONDOWN
 inline constexpr std::uint32_t kMsgLButtonUp = 0x0202;    // WM_LBUTTONUP

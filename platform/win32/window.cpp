@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "platform/platform.h"
 
 static_assert(kMsgNull == WM_NULL && kMsgDestroy == WM_DESTROY && kMsgClose == WM_CLOSE && kMsgPaint == WM_PAINT);
 static_assert(kMsgInitDialog == WM_INITDIALOG && kMsgCommand == WM_COMMAND && kMsgUser == WM_USER);
+static_assert(kMsgTimer == WM_TIMER);
 static_assert(kMsgRButtonDown == WM_RBUTTONDOWN && kMsgRButtonUp == WM_RBUTTONUP &&
               kMsgLButtonDown == WM_LBUTTONDOWN && kMsgLButtonDblClk == WM_LBUTTONDBLCLK &&
               kMsgMouseMove == WM_MOUSEMOVE && kMsgContextMenu == WM_CONTEXTMENU);
@@ -14,6 +17,10 @@ static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL);
 static_assert(kClassStyleRedraw == (CS_HREDRAW | CS_VREDRAW) && kWindowColorBrush == COLOR_WINDOW + 1);
 
 namespace {
+
+// Room for the class and caption sought and more, so that a longer name, cut to fit, still differs.
+constexpr int kNameCapacity = 64;
+constexpr wchar_t kDialogClass[] = L"#32770";
 
 HINSTANCE g_instance = nullptr;
 WindowProcedure g_windowProcedure = nullptr;
@@ -26,6 +33,20 @@ LRESULT CALLBACK WindowTrampoline(HWND window, UINT message, WPARAM wParam, LPAR
 
 INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     return g_dialogProcedure(dialog, message, wParam, lParam);
+}
+
+// Brings window to the foreground and ends the search when it is a visible dialog box captioned
+// as reference says.
+BOOL CALLBACK ForegroundIfCaptioned(HWND window, LPARAM reference) {
+    wchar_t className[kNameCapacity] = {};
+    wchar_t caption[kNameCapacity] = {};
+    GetClassNameW(window, className, kNameCapacity);
+    GetWindowTextW(window, caption, kNameCapacity);
+    if (!IsWindowVisible(window) || std::wcscmp(className, kDialogClass) != 0 ||
+        std::wcscmp(caption, reinterpret_cast<const wchar_t*>(reference)) != 0)
+        return TRUE;
+    SetForegroundWindow(window);
+    return FALSE;
 }
 
 }  // namespace
@@ -96,6 +117,12 @@ int RunMessageLoop(unsigned acceleratorsId) {
     return static_cast<int>(message.wParam);
 }
 
+void StartWindowTimer(WindowHandle window, std::uintptr_t timerId, std::uint32_t intervalMilliseconds) {
+    SetTimer(static_cast<HWND>(window), timerId, intervalMilliseconds, nullptr);
+}
+
+void StopWindowTimer(WindowHandle window, std::uintptr_t timerId) { KillTimer(static_cast<HWND>(window), timerId); }
+
 ScreenPoint CursorScreenPosition() {
     POINT point{};
     GetCursorPos(&point);
@@ -127,4 +154,9 @@ void EndDialogBox(WindowHandle dialog, std::intptr_t result) { EndDialog(static_
 
 void ShowMessageBoxOk(const wchar_t* text, const wchar_t* caption) {
     MessageBoxW(nullptr, text, caption, MB_OK);
+}
+
+void BringDialogToForeground(const wchar_t* caption) {
+    // This thread's windows only: a second copy of the program keeps its own boxes where they are.
+    EnumThreadWindows(GetCurrentThreadId(), ForegroundIfCaptioned, reinterpret_cast<LPARAM>(caption));
 }

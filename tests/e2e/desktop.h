@@ -151,13 +151,18 @@ inline bool WaitForSlot(int index, Look look) {
     return WaitUntil([&] { return TraySlot(index) == look; });
 }
 
+// The first tray icon's slot, at the taskbar's right end.
+inline RECT FirstTrayIcon() {
+    const RECT bar = Taskbar();
+    return {bar.right - SlotWidth(), bar.top, bar.right, bar.bottom};
+}
+
 // Right-clicks the first tray icon and returns the menu that opens, or null.
 inline HWND OpenTrayMenu() {
     // Wine drops some clicks on the tray, mostly just after the icon came back: try again.
-    const RECT bar = Taskbar();
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
-        Click({bar.right - SlotWidth(), bar.top, bar.right, bar.bottom}, true);
+        Click(FirstTrayIcon(), true);
         WaitUntil([&] { return IsWindowVisible(menu = FindWindowW(L"#32768", nullptr)); }, std::chrono::seconds(2));
         if (!IsWindowVisible(menu)) menu = nullptr;
     }

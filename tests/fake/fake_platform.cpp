@@ -212,8 +212,14 @@ bool NotifyTray(TrayAction action, const TrayRecord& r) {
     if (action == TrayAction::Delete) Log(L"tray delete ", r.id);
     else Log(L"tray add ", r.id, L" icon ", icon, L" flags ", r.flags, L" callback ", r.callbackMessage, L" tip ",
              r.tip);
-    return true;
+    if (action == TrayAction::Delete || g_world.refusedTrayAdds == 0) return true;
+    --g_world.refusedTrayAdds;
+    Log(L"refused");
+    return false;
 }
+
+void StartWindowTimer(WindowHandle, std::uintptr_t id, std::uint32_t every) { Log(L"timer ", id, L" every ", every); }
+void StopWindowTimer(WindowHandle, std::uintptr_t id) { Log(L"timer ", id, L" stopped"); }
 
 ScreenPoint CursorScreenPosition() { return {640, 700}; }
 
@@ -243,3 +249,5 @@ void ShowMessageBoxOk(const wchar_t* text, const wchar_t* caption) {
     Deliver(g_world.queued);  // the box's own loop goes on dispatching until the user presses OK
     Log(L"message box dismissed");
 }
+
+void BringDialogToForeground(const wchar_t* caption) { Log(L"to the front ", caption); }

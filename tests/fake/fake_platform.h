@@ -50,6 +50,7 @@ struct FakeWorld {
     WindowProcedure procedure = nullptr;
     bool windowDestroyed = false;
     std::deque<FakeMessage> queued;  // delivered by the message loop, and by a message box's
+    int refusedTrayAdds = 0;         // how many of the next tray adds the shell does not take
 
     std::vector<std::wstring> journal;
 };

@@ -1,5 +1,7 @@
 // Start-up, the hidden window, the tray entry and its menu, the About box and the ways out.
 
+#include <algorithm>
+
 #include "agent/agent_names.h"
 #include "app/about_box.h"
 #include "tests/fake/fake_platform.h"
@@ -12,9 +14,10 @@ const std::wstring kAllowTaskbarCreated = L"allow " + std::to_wstring(kTaskbarCr
 const Lines kRunningWindow = {L"register class string 109 icon 107 small 108 menu 109",
                               L"create window string 109 titled string 103", kAllowTaskbarCreated,
                               L"tray add 107 icon 107 flags 7 callback 1025 tip string 104"};
+const std::wstring kStoppedAdd = L"tray add 129 icon 129 flags 7 callback 1025 tip string 105";
 const Lines kStoppedWindow = {L"register class string 109 icon 129 small 108 menu 109",
-                              L"create window string 109 titled string 105", kAllowTaskbarCreated,
-                              L"tray add 129 icon 129 flags 7 callback 1025 tip string 105"};
+                              L"create window string 109 titled string 105", kAllowTaskbarCreated, kStoppedAdd};
+const Lines kRetrying = {L"refused", L"timer 1 every 3000"};
 
 void Store(const std::string& content) {
     Fake().folders.insert(kStateFolder);
@@ -82,25 +85,48 @@ TEST_F(AppTest, OnlyARightButtonPressOpensTheMenuAndEachCommandReachesItsHandler
                                                    L"end dialog 2"}));
 }
 
-TEST_F(AppTest, EveryWayOutTakesTheIconAwayOnce) {
+TEST_F(AppTest, EveryWayOutTakesTheIconAwayOnceAndTriesToAddItNoMore) {
     struct Case {
         const char* name;
         FakeMessage message;
         Lines journal;
     };
+    const Lines removed = {L"timer 1 stopped", L"tray delete 129"};
+    const Lines ended = removed + Lines{L"destroy window", L"quit 0"};
     const Case cases[] = {
-        {"exit", {kMsgCommand, IDM_EXIT}, {L"tray delete 129", L"destroy window", L"quit 0"}},
-        {"close request", {kMsgClose}, {L"default 16 0", L"destroy window", L"tray delete 129", L"quit 0"}},
-        {"end of the session", {kMsgEndSession, 1}, {L"tray delete 129", L"destroy window", L"quit 0"}},
+        {"exit", {kMsgCommand, IDM_EXIT}, ended},
+        {"close request", {kMsgClose}, Lines{L"default 16 0", L"destroy window"} + removed + Lines{L"quit 0"}},
+        {"end of the session", {kMsgEndSession, 1}, ended},
+        {"the restart manager's close (ENDSESSION_CLOSEAPP)", {kMsgEndSession, 1, 0x1}, ended},
         {"end of the session called off", {kMsgEndSession, 0}, {L"dialog 103"}},
     };
     for (const Case& c : cases) {
         SetUp();
         Store("Service=0aaaaa1aaa");
+        Fake().refusedTrayAdds = 1;  // the shell not ready: the adds are being tried again
         Fake().queued = {c.message, {kMsgCommand, IDM_ABOUT}};  // nothing runs once the window is gone
         StartProgram();
-        EXPECT_EQ(Fake().journal, kStoppedWindow + Lines{L"loop 109"} + c.journal) << c.name;
+        EXPECT_EQ(Fake().journal, kStoppedWindow + kRetrying + Lines{L"loop 109"} + c.journal) << c.name;
     }
+}
+
+TEST_F(AppTest, AnAddTheShellRefusesIsTriedAgainEvery3sFor5MinutesAtMost) {
+    // Refused twice at log-on, then shown; the third timer message, a stray one, does nothing.
+    Store("Service=0aaaaa1aaa");
+    Fake().refusedTrayAdds = 2;
+    Fake().queued.assign(3, {kMsgTimer, 1});
+    StartProgram();
+    const Lines retry = {L"tray delete 129", kStoppedAdd};
+    EXPECT_EQ(Fake().journal, kStoppedWindow + kRetrying + Lines{L"loop 109"} + retry + Lines{L"refused"} + retry +
+                                  Lines{L"timer 1 stopped"});
+
+    // Never taken: the first add and 100 tries more, and the timer stopped after the last.
+    SetUp();
+    Fake().refusedTrayAdds = 1000;
+    Fake().queued.assign(200, {kMsgTimer, 1});
+    StartProgram();
+    EXPECT_EQ(std::count(Fake().journal.begin(), Fake().journal.end(), L"refused"), 101);
+    EXPECT_EQ(Fake().journal.back(), L"timer 1 stopped");
 }
 
 }  // namespace

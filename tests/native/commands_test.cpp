@@ -82,10 +82,12 @@ TEST_F(CommandTest, TellTheOutcomeAndRecordASuccessOnceTheBoxIsDismissed) {
 }
 
 TEST_F(CommandTest, NothingElseStartsWhileACommandsBoxIsOpen) {
-    Fake().queued = {
-        {kTrayCallback, IDI_RUNNING, kMsgRButtonDown}, {kMsgCommand, IDM_RESTART_AGENT}, {kMsgCommand, IDM_STOP_AGENT}};
+    // A press on the icon, either button, brings the box to the front instead.
+    Fake().queued = {{kTrayCallback, IDI_RUNNING, kMsgRButtonDown}, {kTrayCallback, IDI_RUNNING, kMsgLButtonDown},
+                     {kMsgCommand, IDM_RESTART_AGENT}, {kMsgCommand, IDM_STOP_AGENT}};
     SendToMainWindow(kMsgCommand, IDM_STOP_AGENT);
-    EXPECT_EQ(Fake().journal, (kAgentEnded + Lines{kStopped, kDismissed} + kStoppedRecorded));
+    const std::wstring toFront = L"to the front Kesl銀行";
+    EXPECT_EQ(Fake().journal, (kAgentEnded + Lines{kStopped, toFront, toFront, kDismissed} + kStoppedRecorded));
 
     // A re-created taskbar gets the entry back as last shown.
     SendToMainWindow(kTaskbarCreated);
