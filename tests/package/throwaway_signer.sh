@@ -5,6 +5,7 @@ make_signer() {
   local dir="$1" module=/usr/lib/softhsm/libsofthsm2.so token="pkcs11:token=kesl-test"
   mkdir -m 700 "$dir"
   (
+    set -e
     cd "$dir"
     umask 077
     openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj "/CN=Throwaway Test Authority" \
