@@ -44,12 +44,6 @@ make_signer "$work/signer"
 verify() { "$root/tools/package/verify.sh" "$1" "$work/signer/ca.pem"; }
 product_version() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p'; }
 
-# Signing that fails leaves no package under the package's name.
-echo 0000 >"$work/wrong-pin"
-KESL_SIGN_PIN_FILE="$work/wrong-pin" "$root/tools/package/package.sh" "$1" "$work/out" 2>"$work/refused" &&
-  fail "a package signed with a wrong PIN"
-[ -z "$(ls "$work/out")" ] && grep -q "wrong PIN" "$work/refused" || fail "after a wrong PIN: $(cat "$work/refused")"
-
 # The newer package's monitor differs from the current one's by one byte past its end.
 mkdir "$work/newer-build"
 cp "$1/source_date_epoch" "$work/newer-build/"
@@ -58,6 +52,15 @@ current="$("$root/tools/package/package.sh" "$1" "$work/out")"
 version="${current##*-}" version="${version%.msi}"
 newer="$("$root/tools/package/package.sh" "$work/newer-build" "$work/out" "${version%.*}.$((${version##*.} + 1))")"
 trap 'set +e; jobs -p | xargs -r kill; msi /x "$newer"; msi /x "$current"; rm -rf "$work"' EXIT
+
+# Signing that fails says why in one line and leaves no package under the package's name.
+echo 0000 >"$work/wrong-pin"
+KESL_SIGN_PIN_FILE="$work/wrong-pin" "$root/tools/package/package.sh" "$1" "$work/out" 2>"$work/refused" &&
+  fail "a package signed with a wrong PIN"
+[ ! -e "$current" ] &&
+  [ "$(cat "$work/refused")" = "package.sh: cannot sign: KeslWebATMMonitor.exe: wrong PIN in $work/wrong-pin" ] ||
+  fail "after a wrong PIN: $(cat "$work/refused")"
+"$root/tools/package/package.sh" "$1" "$work/out" >/dev/null
 (cd "$work/out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not list the packages"
 
 # This commit built again elsewhere is the signed package byte for byte; a byte changed in its
