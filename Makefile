@@ -1,4 +1,4 @@
-# make build | make test | make run | make bench | make package | make clean
+# make build | make test | make run | make bench | make package | make verify-package | make clean
 # Every target first installs what is missing (tools/setup.sh is quiet when all is there).
 
 JOBS ?= $(shell nproc)
@@ -7,7 +7,7 @@ NATIVE := build/native
 WIN32 := build/win32
 WIN32_CONFIGURE := cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-.PHONY: setup build native win32 test run bench package clean
+.PHONY: setup build native win32 test run bench package verify-package clean
 
 setup:
 	@bash tools/setup.sh
@@ -37,9 +37,16 @@ bench: setup
 	@cmake --build $(WIN32) -j $(JOBS) --target bench_programs
 	@bash tools/bench.sh
 
-# The Windows Installer package: build/package/KeslWebATMMonitor-<version>.msi.
+# The Windows Installer package: build/package/KeslWebATMMonitor-<version>.msi and SHA256SUMS,
+# signed when a key is configured (README: Signing and verifying).
 package: win32
-	@bash tools/package.sh $(WIN32) build/package
+	@bash tools/package/package.sh $(WIN32) build/package
+
+# Whether a package holds exactly what this checkout builds, and whom its signatures name:
+#   make verify-package MSI=path [CA=file]
+verify-package: setup
+	@$(if $(MSI),,$(error usage: make verify-package MSI=path [CA=file]))
+	@bash tools/package/verify.sh "$(MSI)" $(if $(CA),"$(CA)")
 
 clean:
 	rm -rf build

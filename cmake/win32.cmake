@@ -24,12 +24,30 @@ add_library(kesl_platform_win32 STATIC
 target_link_libraries(kesl_platform_win32 PUBLIC kesl_core user32 shell32)
 target_compile_options(kesl_platform_win32 PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
 
+# Every build of one commit links the same bytes: the programs' time stamp, which ld takes from
+# SOURCE_DATE_EPOCH, is the commit's time (or the one given in the environment), never the build's.
+# The value is kept in a file that the packaging reads too; a new value relinks the programs.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(KESL_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+else()
+    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+        OUTPUT_VARIABLE KESL_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE no_commit)
+    if(no_commit)
+        message(FATAL_ERROR "No commit to take the build's time from: set SOURCE_DATE_EPOCH")
+    endif()
+endif()
+set(KESL_SOURCE_DATE_EPOCH_FILE ${CMAKE_BINARY_DIR}/source_date_epoch)
+file(CONFIGURE OUTPUT ${KESL_SOURCE_DATE_EPOCH_FILE} CONTENT "${KESL_SOURCE_DATE_EPOCH}\n")
+set(CMAKE_C_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${KESL_SOURCE_DATE_EPOCH})
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_C_LINKER_LAUNCHER})
+
 function(kesl_gui_program target output_name)
     add_executable(${target} WIN32 ${ARGN})
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
     target_compile_options(${target} PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
     target_link_options(${target} PRIVATE -municode -s -Wl,--gc-sections)
     target_link_libraries(${target} PRIVATE kesl_core kesl_platform_win32)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KESL_SOURCE_DATE_EPOCH_FILE})
 endfunction()
 
 # The icons are rendered from the emblem's drawing into the build tree, where the resource script

@@ -9,7 +9,8 @@ packages=(
   wine wine64 wine32:i386 fonts-wine xvfb xdotool
   librsvg2-bin imagemagick icoutils
   fonts-noto-cjk python3-pefile
-  wixl msitools
+  wixl msitools gir1.2-libmsi-1.0 python3-gi
+  osslsigncode libengine-pkcs11-openssl softhsm2 gnutls-bin
 )
 
 missing=()

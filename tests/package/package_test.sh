@@ -1,47 +1,97 @@
 #!/usr/bin/env bash
-# The installer package as an administrator meets it in the Wine prefix: a silent install, the
-# monitor started from where it was put, a newer package over it, and a silent removal that
-# leaves the agent's programs alone. Argument: the build folder.
+# The installer package as a bank's staff meet it. Signed through a PKCS#11 token with a throwaway
+# authority, it verifies against this commit and its authority, and a tampered copy does not. In
+# the Wine prefix: a silent install; a newer package, then a removal, while the installed monitor
+# runs (it is ended, and nothing waits for a restart); an older package refused; the agent's
+# programs left alone. Argument: the build folder.
 set -euo pipefail
-source "$(dirname "$0")/../../tools/wine-env.sh"
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../../tools/wine-env.sh"
 work="$(mktemp -d)"
+chmod 700 "$work"
 monitor="$KESL_INSTALL_DIR/KeslWebATMMonitor.exe"
+state_file="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Roaming/KESL/info.ini"
+rename_key='HKLM\System\CurrentControlSet\Control\Session Manager'
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# Waits up to 20 s for a condition.
+wait_until() { for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done; return 1; }
 msi() { wine msiexec "$@" /qn </dev/null >/dev/null 2>&1; }
 run_value() {
   wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v KeslWebATMMonitor /reg:32 2>/dev/null |
     tr -d '\r' | sed -n 's/.*REG_SZ *//p'
 }
-# The product's entries in the list of installed programs, in both registry views.
-entries() {
-  for view in 32 64; do
-    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view 2>/dev/null
-  done | grep -c 'DisplayName *REG_SZ *Kesl'
+# The versions of the product's entries in the list of installed programs, in both views.
+installed() {
+  for view in 32 64; do wine reg query "$uninstall_key" /s /reg:$view 2>/dev/null; done | tr -d '\r' |
+    awk '/^HKEY/ { name = ""; version = "" } /DisplayName/ { name = $3 } /DisplayVersion/ { version = $3 }
+         name ~ /^Kesl/ && version != "" { print version; name = "" }' | xargs
 }
+no_rename_pending() { ! wine reg query "$rename_key" /v PendingFileRenameOperations >/dev/null 2>&1; }
+# The monitor started from where the package put it, known to run once its start-up has written
+# the state file (no agent runs here).
+start_monitor() {
+  rm -f "$state_file"
+  timeout 60 wine "$monitor" </dev/null >/dev/null 2>&1 &
+  monitor_job=$!
+  wait_until test -f "$state_file" || fail "the installed monitor did not start"
+}
+monitor_ended() { ! kill -0 "$monitor_job" 2>/dev/null; }
 
-current="$("$root/tools/package.sh" "$1" "$work")"
+source "$here/throwaway_signer.sh"
+make_signer "$work/signer"
+verify() { "$root/tools/package/verify.sh" "$1" "$work/signer/ca.pem"; }
+product_version() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p'; }
+
+# The newer package's monitor differs from the current one's by one byte past its end.
+mkdir "$work/newer-build"
+cp "$1/source_date_epoch" "$work/newer-build/"
+{ cat "$1/KeslWebATMMonitor.exe"; printf '\0'; } >"$work/newer-build/KeslWebATMMonitor.exe"
+current="$("$root/tools/package/package.sh" "$1" "$work/out")"
 version="${current##*-}" version="${version%.msi}"
-newer="$("$root/tools/package.sh" "$1" "$work" "${version%.*}.$((${version##*.} + 1))")"
+newer="$("$root/tools/package/package.sh" "$work/newer-build" "$work/out" "${version%.*}.$((${version##*.} + 1))")"
 trap 'set +e; jobs -p | xargs -r kill; msi /x "$newer"; msi /x "$current"; rm -rf "$work"' EXIT
+
+# Signing that fails says why in one line and leaves no package under the package's name.
+echo 0000 >"$work/wrong-pin"
+KESL_SIGN_PIN_FILE="$work/wrong-pin" "$root/tools/package/package.sh" "$1" "$work/out" 2>"$work/refused" &&
+  fail "a package signed with a wrong PIN"
+[ ! -e "$current" ] &&
+  [ "$(cat "$work/refused")" = "package.sh: cannot sign: KeslWebATMMonitor.exe: wrong PIN in $work/wrong-pin" ] ||
+  fail "after a wrong PIN: $(cat "$work/refused")"
+"$root/tools/package/package.sh" "$1" "$work/out" >/dev/null
+(cd "$work/out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not list the packages"
+
+# This commit built again elsewhere is the signed package byte for byte; a byte changed in its
+# cabinet is found.
+verify "$current" | grep -q "^PASS: .* byte for byte; signed by /CN=Kesl Test Signer, the monitor too" ||
+  fail "the signed package does not verify: $(verify "$current")"
+cp "$current" "$work/tampered.msi"
+at=$(($(grep -obUaF MSCF "$current" | head -n1 | cut -d: -f1) + 2000))
+printf "\\$(printf %o $(($(od -An -tu1 -j $at -N1 "$current") ^ 255)))" |
+  dd of="$work/tampered.msi" bs=1 seek=$at conv=notrunc 2>/dev/null
+[ "$(verify "$work/tampered.msi")" = "FAIL: tampered.msi: its cabinet monitor.cab is damaged" ] ||
+  fail "a tampered package: $(verify "$work/tampered.msi")"
 
 msi /i "$current" || fail "the silent install failed"
 [ "$(run_value)" = '"C:\Program Files (x86)\KESL\WebATM\KeslWebATMMonitor.exe"' ] || fail "Run value: $(run_value)"
+osslsigncode verify -CAfile "$work/signer/ca.pem" -in "$monitor" >/dev/null || fail "the installed monitor's signature"
 
-# It runs from there: its hidden window takes a close request from outside, and it ends with 0
-# (a program without a window would run on until the timeout).
-timeout 60 wine "$monitor" </dev/null >/dev/null 2>&1 &
-started=$!
-for _ in $(seq 100); do
-  kill -0 "$started" 2>/dev/null || break
-  wine taskkill /im KeslWebATMMonitor.exe >/dev/null 2>&1 || true
-done
-wait "$started" || fail "the installed monitor showed no window, or did not end with 0"
+start_monitor
+msi /i "$newer" || fail "the newer package over a running monitor did not end with 0"
+wait_until monitor_ended || fail "the running monitor was not ended"
+msiextract -C "$work/newer" "$newer" >/dev/null
+cmp -s "$monitor" "$work/newer/Program Files/KESL/WebATM/KeslWebATMMonitor.exe" || fail "the newer monitor is not in place"
+no_rename_pending || fail "a file waits for a restart"
+[ "$(installed)" = "$(product_version "$newer")" ] || fail "installed after the newer package: $(installed)"
 
-msi /i "$newer" || fail "the newer package did not install over the older one"
-[ "$(entries)" = 1 ] || fail "$(entries) entries in the list of installed programs"
+msi /i "$current" && fail "an older package installed over a newer one"
+[ "$(installed)" = "$(product_version "$newer")" ] || fail "installed after the older package: $(installed)"
 
 "$root/tools/install-standins.sh" "$1"
-msi /x "$newer" || fail "the silent removal failed"
-[ ! -e "$monitor" ] && [ -z "$(run_value)" ] || fail "the monitor or its Run value is still there"
+start_monitor
+msi /x "$newer" || fail "the silent removal of a running monitor failed"
+wait_until monitor_ended || fail "the running monitor was not ended by the removal"
+[ ! -e "$monitor" ] && [ -z "$(run_value)" ] && no_rename_pending || fail "the monitor or its Run value is still there"
 [ -f "$KESL_INSTALL_DIR/KeslWebATMAgent.exe" ] || fail "the agent's program went too"

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Builds the monitor's Windows Installer package from package/KeslWebATMMonitor.wxs with wixl:
-#   tools/package.sh BUILD_DIR OUT_DIR [VERSION]
+#   tools/package/package.sh BUILD_DIR OUT_DIR [VERSION]
 # VERSION has the program's four fields and defaults to res/version.h's; the package is
-# OUT_DIR/KeslWebATMMonitor-VERSION.msi, and its path is printed.
+# OUT_DIR/KeslWebATMMonitor-VERSION.msi, its path is printed, and OUT_DIR/SHA256SUMS lists the
+# packages there. With a signing key configured (signing.sh), the monitor is signed before it goes
+# into the package, then the package. One commit always builds the same bytes: every time in the
+# package is the build folder's SOURCE_DATE_EPOCH, the commit's time.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
+root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
 out="$2"
+source "$root/tools/package/signing.sh"
 
 field() { sed -n "s/^#define KESL_VERSION_$1 \([0-9][0-9]*\)\$/\1/p" "$root/res/version.h"; }
 version="${3:-$(field MAJOR).$(field MINOR).$(field PATCH).$(field BUILD)}"
@@ -24,23 +28,44 @@ package_version="$major.$minor.$((patch * 1000 + build_number))"
 # product already installed, never a second entry beside it.
 product_code="$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' \
   "KeslWebATMMonitor.msi/$package_version")"
+epoch="$(cat "$build/source_date_epoch")"
 
+# The package appears under its name only when it is whole (and signed, when that was asked for).
 mkdir -p "$out"
-msi="$(cd "$out" && pwd)/KeslWebATMMonitor-$version.msi"
+out="$(cd "$out" && pwd)"
+msi="$out/KeslWebATMMonitor-$version.msi"
+rm -f "$msi"
+stage="$(mktemp -d "$out/.building.XXXXXX")"
+trap 'rm -rf "$stage"' EXIT
+if signing_configured; then
+  signing_prepare "$stage"
+else
+  echo "package.sh: no signing key configured: the package is unsigned" >&2
+fi
+
+cp "$build/KeslWebATMMonitor.exe" "$stage/"
+if signing_configured; then sign_file "$stage/KeslWebATMMonitor.exe"; fi
+# The cabinet keeps the file's time, in local time.
+touch -d "@$epoch" "$stage/KeslWebATMMonitor.exe"
+export TZ=UTC
+
 # wixl and msibuild store the database's strings in the code page of the locale WINDOWS_LANGUAGE
 # names, and fail on Chinese text in any other. wixl 0.101 does not mark the database with that
 # code page, writes the summary's strings in UTF-8 under code page 950, and sets neither the
 # summary's languages nor a file's version: msibuild mends all of it afterwards.
 export WINDOWS_LANGUAGE=zh_TW
-# wixl takes no absolute Source path: it runs in the build folder and finds the program there.
-(cd "$build" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
-  -D MonitorProgram=KeslWebATMMonitor.exe -o "$msi" "$root/package/KeslWebATMMonitor.wxs")
-codepage="$(mktemp -d)"
-trap 'rm -rf "$codepage"' EXIT
-property() { msiinfo export "$msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
+# wixl takes no absolute Source path: it runs where the monitor is staged.
+(cd "$stage" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
+  -D MonitorProgram=KeslWebATMMonitor.exe -o package.msi "$root/package/KeslWebATMMonitor.wxs")
+property() { msiinfo export "$stage/package.msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
 big5() { printf '%s' "$1" | iconv -f UTF-8 -t CP950; }
-printf '\n\n950\t_ForceCodepage\n' >"$codepage/_ForceCodepage.idt"
-msibuild "$msi" -i "$codepage/_ForceCodepage.idt" \
+printf '\n\n950\t_ForceCodepage\n' >"$stage/_ForceCodepage.idt"
+msibuild "$stage/package.msi" -i "$stage/_ForceCodepage.idt" \
   -q "UPDATE \`File\` SET \`Version\` = '$version', \`Language\` = '1028' WHERE \`File\` = 'MonitorProgram'" \
   -s "$(big5 "$(property ProductName)")" "$(big5 "$(property Manufacturer)")" "Intel;$(property ProductLanguage)"
+"$root/tools/package/stamp_msi.py" "$stage/package.msi" "$epoch"
+if signing_configured; then sign_file "$stage/package.msi"; fi
+
+mv "$stage/package.msi" "$msi"
+(cd "$out" && sha256sum -- KeslWebATMMonitor-*.msi >SHA256SUMS)
 echo "$msi"

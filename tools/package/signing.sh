@@ -1,0 +1,83 @@
+# Authenticode signing for package.sh (sourced), with osslsigncode, configured by the environment:
+#   a key in a PKCS#11 token: KESL_SIGN_PKCS11_MODULE (the module), KESL_SIGN_KEY (a pkcs11: URI),
+#     KESL_SIGN_CERTS (the PEM chain, the signing certificate first) and KESL_SIGN_PIN_FILE;
+#   or a PKCS#12 file: KESL_SIGN_PKCS12 and KESL_SIGN_PASSWORD_FILE;
+#   either with KESL_SIGN_TIMESTAMP_URL, an RFC 3161 time-stamping server, so that the signature
+#   outlives the certificate.
+# The PIN and the password reach osslsigncode as files, never on a command line. Only what
+# osslsigncode 2.5 (Debian 12) and later versions both do is used. A problem ends package.sh with
+# one line that names it.
+
+# Long enough for a slow time-stamping server; neither osslsigncode has a limit of its own for a
+# server that takes the request and never answers.
+signing_time_limit=120
+# SpcSpOpusInfo keeps the description as ASCII (IA5String): Chinese would reach the elevation
+# prompt as mojibake, so it carries the program's name.
+signing_description="KeslWebATMMonitor"
+
+signing_configured() { [ -n "${KESL_SIGN_PKCS11_MODULE:-}${KESL_SIGN_KEY:-}${KESL_SIGN_PKCS12:-}" ]; }
+
+signing_fail() {
+  echo "package.sh: cannot sign: $*" >&2
+  exit 1
+}
+
+# Reads the variables named, each of which must be set and name a readable file.
+signing_need_files() {
+  local variable
+  for variable; do
+    [ -n "${!variable:-}" ] || signing_fail "$variable is not set"
+    [ -r "${!variable}" ] || signing_fail "$variable: ${!variable} cannot be read"
+  done
+}
+
+# Checks the configuration and the signing certificate, and sets signing_arguments. The
+# certificate is checked here because osslsigncode signs with an expired one, or one not meant for
+# code signing, without a word.
+signing_prepare() {
+  local certificate="$1/certificate.pem" subject ends usage
+  if [ -n "${KESL_SIGN_PKCS12:-}" ]; then
+    [ -z "${KESL_SIGN_PKCS11_MODULE:-}${KESL_SIGN_KEY:-}" ] || signing_fail "configure a token or a PKCS#12 file, not both"
+    signing_need_files KESL_SIGN_PKCS12 KESL_SIGN_PASSWORD_FILE
+    openssl pkcs12 -in "$KESL_SIGN_PKCS12" -passin "file:$KESL_SIGN_PASSWORD_FILE" -nokeys -clcerts \
+      -out "$certificate" 2>/dev/null || signing_fail "wrong password for $KESL_SIGN_PKCS12, or not a PKCS#12 file"
+    signing_arguments=(-pkcs12 "$KESL_SIGN_PKCS12" -readpass "$KESL_SIGN_PASSWORD_FILE")
+  else
+    signing_need_files KESL_SIGN_PKCS11_MODULE KESL_SIGN_CERTS KESL_SIGN_PIN_FILE
+    [[ "${KESL_SIGN_KEY:-}" == pkcs11:* ]] || signing_fail "KESL_SIGN_KEY is not a pkcs11: URI"
+    openssl x509 -in "$KESL_SIGN_CERTS" -out "$certificate" 2>/dev/null ||
+      signing_fail "no certificate in $KESL_SIGN_CERTS"
+    signing_arguments=(-pkcs11module "$KESL_SIGN_PKCS11_MODULE" -key "$KESL_SIGN_KEY" -certs "$KESL_SIGN_CERTS"
+      -readpass "$KESL_SIGN_PIN_FILE")
+  fi
+  subject="$(openssl x509 -in "$certificate" -noout -subject -nameopt RFC2253 | sed 's/^subject=//')"
+  ends="$(openssl x509 -in "$certificate" -noout -enddate | sed 's/^notAfter=//')"
+  openssl x509 -in "$certificate" -noout -checkend 0 >/dev/null || signing_fail "the certificate of $subject expired on $ends"
+  usage="$(openssl x509 -in "$certificate" -noout -ext extendedKeyUsage 2>/dev/null)"
+  grep -q 'Code Signing' <<<"$usage" || signing_fail "the certificate of $subject is not for code signing"
+  if [ -n "${KESL_SIGN_TIMESTAMP_URL:-}" ]; then signing_arguments+=(-ts "$KESL_SIGN_TIMESTAMP_URL"); fi
+}
+
+# Turns osslsigncode's account of a failure into one line.
+signing_explain() {
+  local log="$1" url="${KESL_SIGN_TIMESTAMP_URL:-}"
+  if [ "$2" = 124 ]; then echo "the time-stamping server $url did not answer within $signing_time_limit s"
+  elif grep -qi 'PIN incorrect\|Login failed' "$log"; then echo "wrong PIN in $KESL_SIGN_PIN_FILE"
+  elif grep -q 'Unable to load module\|cannot open shared object' "$log"; then
+    echo "the PKCS#11 module $KESL_SIGN_PKCS11_MODULE cannot be loaded"
+  elif grep -q 'private key was not found\|Failed to load private key' "$log"; then
+    echo "no key $KESL_SIGN_KEY (is the token there, and the PIN right?)"
+  elif grep -q 'consistency of a private key' "$log"; then echo "the key does not belong to the certificate"
+  elif grep -qi 'CURL failure\|HTTP failure\|timestamp' "$log"; then echo "the time-stamping server $url did not answer"
+  else echo "osslsigncode: $(grep -v '^[0-9A-F]*:error:' "$log" | head -n1)"
+  fi
+}
+
+# Signs file in place, once signing_prepare has run: SHA-256, the description, the time stamp when one is configured.
+sign_file() {
+  local file="$1" status=0
+  timeout "$signing_time_limit" osslsigncode sign "${signing_arguments[@]}" -h sha256 -comm -n "$signing_description" \
+    -in "$file" -out "$file.signed" </dev/null >"$file.log" 2>&1 || status=$?
+  [ "$status" = 0 ] || signing_fail "$(basename "$file"): $(signing_explain "$file.log" "$status")"
+  mv "$file.signed" "$file"
+}
