@@ -65,6 +65,7 @@ signing_explain() {
   elif grep -qi 'PIN incorrect\|Login failed' "$log"; then echo "wrong PIN in $KESL_SIGN_PIN_FILE"
   elif grep -q 'Unable to load module\|cannot open shared object' "$log"; then
     echo "the PKCS#11 module $KESL_SIGN_PKCS11_MODULE cannot be loaded"
+  elif grep -q 'No matching initialized token' "$log"; then echo "no token holds $KESL_SIGN_KEY"
   elif grep -q 'private key was not found\|Failed to load private key' "$log"; then
     echo "no key $KESL_SIGN_KEY (is the token there, and the PIN right?)"
   elif grep -q 'consistency of a private key' "$log"; then echo "the key does not belong to the certificate"

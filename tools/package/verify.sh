@@ -55,16 +55,22 @@ msi_part() {
   echo "${field:+the summary information: }${field:-the layout of the compound file}"
 }
 # Checks the signature of $1 against the authority: prints its signer, or "unsigned", or what is
-# wrong with it (and fails).
+# wrong with it (and fails). osslsigncode's exit status stays 0 when a time stamp fails: its lines
+# are read instead.
 signer() {
+  local log="$work/verify.log"
   osslsigncode extract-signature -pem -in "$1" -out "$work/any.pem" >/dev/null 2>&1 || { echo unsigned; return; }
   rm "$work/any.pem"
-  osslsigncode verify -CAfile "$authority" -TSA-CAfile "$authority" -in "$1" >"$work/verify.log" 2>&1 &&
-    grep -q '^Signature verification: ok' "$work/verify.log" ||
-    { echo "the signature of $2 does not verify against $authority:" \
-        "$(grep -m1 -o 'Error: .*\|[A-Za-z]* *: .*MISMATCH' "$work/verify.log" || echo 'see osslsigncode verify')"
-      return 1; }
-  sed -n "/^Signer's certificate:/,/Subject:/s/.*Subject: //p" "$work/verify.log"
+  osslsigncode verify -CAfile "$authority" -TSA-CAfile "$authority" -in "$1" >"$log" 2>&1 || true
+  if grep -q '^Timestamp Server Signature verification: failed' "$log"; then
+    echo "the time stamp of $2 does not verify against $authority"
+    return 1
+  elif ! grep -q '^Signature verification: ok' "$log"; then
+    echo "the signature of $2 does not verify against $authority:" \
+      "$(grep -m1 -o 'Error: .*\|[A-Za-z]* *: .*MISMATCH' "$log" || echo 'see osslsigncode verify')"
+    return 1
+  fi
+  sed -n "/^Signer's certificate:/,/Subject:/s/.*Subject: //p" "$log"
 }
 
 # The given package's monitor, as the package installs it.
