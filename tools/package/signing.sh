@@ -74,7 +74,8 @@ signing_explain() {
   fi
 }
 
-# Signs file in place, once signing_prepare has run: SHA-256, the description, the time stamp when one is configured.
+# Signs file in place, once signing_prepare has run: SHA-256, a commercial signer, the description,
+# and the time stamp when one is configured.
 sign_file() {
   local file="$1" status=0
   timeout "$signing_time_limit" osslsigncode sign "${signing_arguments[@]}" -h sha256 -comm -n "$signing_description" \
