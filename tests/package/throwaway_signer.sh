@@ -11,9 +11,8 @@ make_signer() {
     openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj "/CN=Throwaway Test Authority" \
       -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" 2>/dev/null
     openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr -subj "/CN=Kesl Test Signer" 2>/dev/null
-    printf 'keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
-    openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -set_serial 2 -days 2 -extfile signer.ext \
-      -out signer.pem 2>/dev/null
+    openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -set_serial 2 -days 2 -out signer.pem \
+      -extfile <(printf 'keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n') 2>/dev/null
     cat signer.pem ca.pem >chain.pem
     openssl rand -hex 8 >pin
     mkdir tokens

@@ -15,9 +15,11 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 fail() { echo "FAIL: $name: $*"; exit 1; }
-# Carries the signature of $1, if it has one, onto $2 in place; fails when $1 is unsigned.
+# Writes the signature of $1 to $2 (PEM, which every osslsigncode reads back); fails when $1 has none.
+signature_of() { osslsigncode extract-signature -pem -in "$1" -out "$2" >/dev/null 2>&1; }
+# Carries the signature of $1, if it has one, onto $2 in place.
 carry_signature() {
-  osslsigncode extract-signature -pem -in "$1" -out "$work/signature.pem" >/dev/null 2>&1 || return 1
+  signature_of "$1" "$work/signature.pem" || return 0
   # attach-signature also checks the chain, against the system's store; that comes later.
   osslsigncode attach-signature -sigin "$work/signature.pem" -in "$2" -out "$2.signed" >/dev/null 2>&1 || true
   [ -f "$2.signed" ] || fail "the signature of $3 cannot be carried over"
@@ -59,7 +61,7 @@ msi_part() {
 # are read instead.
 signer() {
   local log="$work/verify.log"
-  osslsigncode extract-signature -pem -in "$1" -out "$work/any.pem" >/dev/null 2>&1 || { echo unsigned; return; }
+  signature_of "$1" "$work/any.pem" || { echo unsigned; return; }
   rm "$work/any.pem"
   osslsigncode verify -CAfile "$authority" -TSA-CAfile "$authority" -in "$1" >"$log" 2>&1 || true
   if grep -q '^Timestamp Server Signature verification: failed' "$log"; then
@@ -94,19 +96,21 @@ osslsigncode remove-signature -in "$given_monitor" -out "$work/monitor.exe.unsig
 cmp -s "$work/monitor.exe" "$rebuilt" ||
   { at="$(first_difference "$work/monitor.exe" "$rebuilt")"
     fail "KeslWebATMMonitor.exe differs from this commit's build at byte $at ($(pe_part "$rebuilt" "$at"))"; }
-carry_signature "$given_monitor" "$rebuilt" KeslWebATMMonitor.exe || true
+carry_signature "$given_monitor" "$rebuilt" KeslWebATMMonitor.exe
 cmp -s "$given_monitor" "$rebuilt" || fail "the signature block of KeslWebATMMonitor.exe is not as signing makes it"
 
 # The package around it, with the same monitor, then with its signature.
 (unset "${!KESL_SIGN_@}" && "$root/tools/package/package.sh" "$work/build" "$work/package" >/dev/null 2>&1) ||
   fail "this checkout's package could not be built"
 rebuilt_package="$(echo "$work"/package/*.msi)"
-carry_signature "$given" "$rebuilt_package" "the package" || true
+carry_signature "$given" "$rebuilt_package" "the package"
 cmp -s "$given" "$rebuilt_package" || fail "differs from this commit's package in $(msi_part "$given" "$rebuilt_package")"
 
 monitor_signer="$(signer "$given_monitor" KeslWebATMMonitor.exe)" || fail "$monitor_signer"
 package_signer="$(signer "$given" "the package")" || fail "$package_signer"
-signed="signed by $package_signer, the monitor by $monitor_signer; verified against $authority"
-[ "$package_signer" != "$monitor_signer" ] || signed="signed by $package_signer, the monitor too; verified against $authority"
-[ "$package_signer$monitor_signer" != unsignedunsigned ] || signed=unsigned
+if [ "$package_signer$monitor_signer" = unsignedunsigned ]; then signed=unsigned
+elif [ "$package_signer" = "$monitor_signer" ]; then signed="signed by $package_signer, the monitor too"
+else signed="signed by $package_signer, the monitor by $monitor_signer"
+fi
+[ "$signed" = unsigned ] || signed="$signed; verified against $authority"
 echo "PASS: $name is commit $commit, byte for byte; $signed"
