@@ -1,12 +1,4 @@
-# 32-bit Windows with MinGW-w64. The posix thread model is the one GoogleTest builds with.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows: the build that ships.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Tests of this build run in the project's Wine prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run.sh)
+set(KESL_MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -7,8 +7,9 @@
 
 #include "platform/platform.h"
 
-// The record's size is fixed by the 32-bit layout the snapshot functions expect.
-static_assert(sizeof(PROCESSENTRY32W) == 556, "PROCESSENTRY32W must have its 32-bit layout");
+// The record's size is fixed by the layout the snapshot functions expect: 556 bytes in the 32-bit
+// program that ships, 568 in its 64-bit twin.
+static_assert(sizeof(PROCESSENTRY32W) == (sizeof(void*) == 4 ? 556 : 568), "PROCESSENTRY32W must have its layout");
 static_assert(sizeof(wchar_t) == sizeof(WCHAR), "image names are UTF-16");
 
 namespace {

@@ -7,8 +7,9 @@
 
 #include "platform/platform.h"
 
-// The full record of the 32-bit layout, as every add and delete passes it.
-static_assert(sizeof(NOTIFYICONDATAW) == 956, "NOTIFYICONDATAW must have its full 32-bit layout");
+// The full record, as every add and delete passes it: 956 bytes in the 32-bit program that ships,
+// 976 in its 64-bit twin.
+static_assert(sizeof(NOTIFYICONDATAW) == (sizeof(void*) == 4 ? 956 : 976), "NOTIFYICONDATAW must have its full layout");
 static_assert(kTrayFlagsMessageIconTip == (NIF_MESSAGE | NIF_ICON | NIF_TIP));
 static_assert(kTrayTipCapacity == sizeof(NOTIFYICONDATAW{}.szTip) / sizeof(wchar_t));
 
