@@ -71,6 +71,17 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+# The tests under Wine drive this build's programs: the 32-bit build's where the host runs 32-bit
+# programs, the 64-bit twin's where it does not. The Wine tools pick the prefix and the Wine of the
+# build they are told. The package is always made of the 32-bit build's files, which ship.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(KESL_WINDOWS_BUILD win32)
+    set(KESL_SHIPPED_BUILD ${CMAKE_BINARY_DIR})
+else()
+    set(KESL_WINDOWS_BUILD win64)
+    set(KESL_SHIPPED_BUILD ${PROJECT_SOURCE_DIR}/build/win32 CACHE PATH "The 32-bit build whose files ship")
+endif()
+
 # Every test under Wine shares one prefix, display and wineserver, set up once and ended last.
 set(KESL_TOOLS ${PROJECT_SOURCE_DIR}/tools)
 add_test(NAME wine.session.start COMMAND ${KESL_TOOLS}/wine-session.sh start)
@@ -79,9 +90,6 @@ add_test(NAME wine.standins COMMAND ${KESL_TOOLS}/install-standins.sh ${CMAKE_BI
 set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 set_tests_properties(wine.standins PROPERTIES FIXTURES_SETUP wine DEPENDS wine.session.start)
 set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
-
-# The built monitor's header, imports and resources, read back with binutils and icoutils.
-add_test(NAME win32.resources COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.sh $<TARGET_FILE:monitor>)
 
 # End to end: the real programs on the virtual desktop, read and driven as a user would.
 add_executable(win32_e2e_tests tests/e2e/monitor_test.cpp)
@@ -92,9 +100,17 @@ add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
 add_test(NAME wine.e2e COMMAND win32_e2e_tests)
 set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
 
-# The installer package, built twice from the monitor here, installed, upgraded and removed in
+# The installer package, built twice from the shipped monitor, installed, upgraded and removed in
 # the prefix as a deployment system would, silently.
-add_test(NAME wine.package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh $<TARGET_FILE_DIR:monitor>)
+add_test(NAME wine.package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh ${KESL_SHIPPED_BUILD})
 set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300 DEPENDS wine.e2e)
+
+set_tests_properties(wine.session.start wine.session.stop wine.standins wine.e2e wine.package PROPERTIES
+    LABELS wine ENVIRONMENT KESL_WINDOWS_BUILD=${KESL_WINDOWS_BUILD})
+
+# The shipped monitor's header, imports and resources, read back with binutils and icoutils.
+if(KESL_WINDOWS_BUILD STREQUAL win32)
+    add_test(NAME win32.resources COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.sh $<TARGET_FILE:monitor>)
+endif()
 
 include(cmake/bench.cmake)

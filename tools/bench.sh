@@ -4,7 +4,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/wine-env.sh"
-build="$root/build/win32"
+build="$KESL_BUILD_DIR"
+if [ "$KESL_WINDOWS_BUILD" = win64 ]; then built="the x86-64 twin, build/win64 (not the 32-bit build that ships)"
+else built="the 32-bit build that ships, build/win32"
+fi
 out="$root/build/bench"
 mkdir -p "$out"
 
@@ -17,4 +20,4 @@ echo "Measuring (about two minutes):"
 (cd "$build" && wine bench_driver.exe) >"$out/observations.txt" </dev/null
 echo
 /usr/bin/python3 "$here/bench_report.py" "$out/observations.txt" "$build/KeslWebATMMonitor.exe" \
-  "$build/KeslBenchFloorTray.exe" "$(wine --version)" | tee "$out/report.md"
+  "$build/KeslBenchFloorTray.exe" "$(wine --version)" "$built" | tee "$out/report.md"

@@ -3,7 +3,7 @@
 files read with a PE reader, and the machine, in one table of figure, monitor, floor, ratio,
 goal and whether the goal is met.
 
-usage: bench_report.py OBSERVATIONS MONITOR_EXE FLOOR_EXE WINE_VERSION"""
+usage: bench_report.py OBSERVATIONS MONITOR_EXE FLOOR_EXE WINE_VERSION BUILD"""
 
 import os
 import statistics
@@ -135,8 +135,9 @@ def rows(samples, missing, monitor_exe, floor_exe):
 
 
 def main():
-    observations, monitor_exe, floor_exe, wine_version = sys.argv[1:5]
+    observations, monitor_exe, floor_exe, wine_version, build = sys.argv[1:6]
     samples, missing = read_observations(observations)
+    print(f"Build measured: {build}")
     print(f"Machine: {machine()}; {wine_version}")
     print("Median of the runs, interquartile range in brackets: start-up 21 runs each, the rest 5.")
     print()

@@ -12,7 +12,7 @@ source "$here/wine-env.sh"
 trap '"$here/wine-session.sh" stop' EXIT
 source "$here/wine-env.sh"
 "$here/install-standins.sh"
-monitor="$root/build/win32/KeslWebATMMonitor.exe"
+monitor="$KESL_BUILD_DIR/KeslWebATMMonitor.exe"
 
 start_agent() { (wine "$KESL_INSTALL_DIR/KeslWebATMAgent.exe" </dev/null >/dev/null 2>&1 &); sleep 1; }
 start_monitor() { (wine "$monitor" </dev/null >/dev/null 2>&1 &); }

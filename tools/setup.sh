@@ -12,19 +12,26 @@ packages=(
   wixl msitools gir1.2-libmsi-1.0 python3-gi
   osslsigncode libengine-pkcs11-openssl softhsm2 gnutls-bin
 )
+# The x86-64 twin's compiler, only where the twin is built: on hosts that run no 32-bit programs.
+twin_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+install_missing() {
+  local missing=() p sudo=""
+  for p; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "Installing: ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
-fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_missing "${packages[@]}"
+# Which Windows build runs here is known once Wine is installed.
+source "$(dirname "$0")/windows-build.sh"
+if [ "$KESL_WINDOWS_BUILD" = win64 ]; then install_missing "${twin_packages[@]}"; fi

@@ -1,14 +1,32 @@
-# Sourced by the scripts that run Wine: the project's own prefix and display, never ~/.wine.
+# Sourced by the scripts that run Wine: the project's own prefix and display, never ~/.wine, for
+# the Windows build that runs here (windows-build.sh).
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-export WINEPREFIX="${KESL_WINEPREFIX:-$root/build/wine}"
+source "$root/tools/windows-build.sh"
+export KESL_BUILD_DIR="$root/build/$KESL_WINDOWS_BUILD"
 export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# The programs the tests run look for the agent under the Program Files folder of their own kind.
+program_files="Program Files (x86)"
+if [ "$KESL_WINDOWS_BUILD" = win64 ]; then
+  # The twin has a prefix of its own, made by 64-bit Wine alone: the wine command would start the
+  # 32-bit loader first, so the one on PATH here is 64-bit Wine's.
+  export WINEPREFIX="${KESL_WINEPREFIX:-$root/build/wine64}"
+  export WINELOADER=/usr/lib/wine/wine64
+  case ":$PATH:" in *":$root/tools/wine64:"*) ;; *) export PATH="$root/tools/wine64:$PATH" ;; esac
+  program_files="Program Files"
+else
+  export WINEPREFIX="${KESL_WINEPREFIX:-$root/build/wine}"
+fi
 # The virtual display the session started, if any.
 display_file="$WINEPREFIX.display"
 if [ -z "${KESL_KEEP_DISPLAY:-}" ] && [ -f "$display_file" ]; then
   export DISPLAY=":$(cat "$display_file")"
 fi
-# Where SHGetFolderPathA(CSIDL_PROGRAM_FILES) points for a 32-bit program in a 64-bit prefix.
-export KESL_INSTALL_DIR="$WINEPREFIX/drive_c/Program Files (x86)/KESL/WebATM"
+# Where SHGetFolderPathA(CSIDL_PROGRAM_FILES) points for the programs that run here; the 32-bit
+# package installs into the 32-bit one, "Program Files (x86)", whichever build runs.
+export KESL_INSTALL_DIR="$WINEPREFIX/drive_c/$program_files/KESL/WebATM"
+export KESL_PACKAGE_DIR="$WINEPREFIX/drive_c/Program Files (x86)/KESL/WebATM"
+# The steps a test could not take here, one line each, listed when the tests end.
+export KESL_SKIPPED_STEPS="$root/build/skipped-steps.txt"

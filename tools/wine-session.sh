@@ -3,6 +3,16 @@
 # stop:  ends every Wine process of the prefix, and the display.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
+session_log="$WINEPREFIX.session.log"
+
+# Runs one step of the start, its output kept in the session's log; a failure ends the start with
+# one line that names the step and the last thing it said.
+step() {  # what, command...
+  local what=$1
+  shift
+  "$@" </dev/null >>"$session_log" 2>&1 ||
+    { echo "wine-session.sh: $what failed: $(grep -v '^\s*$' "$session_log" | tail -n1)" >&2; exit 1; }
+}
 
 start_display() {
   # A free display number; Xvfb's own lock file says which are taken.
@@ -23,20 +33,19 @@ start_display() {
 configure_prefix() {
   # Every program runs in one virtual desktop with a taskbar, whose notification area shows the
   # tray icons where tests and screenshots can find them.
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f || return
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f || return
   # Chinese text in dialogs, menus and message boxes: link Wine's UI fonts to a CJK font.
   local link='NotoSansCJK-Regular.ttc,Noto Sans CJK TC'
   for font in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI"; do
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v "$font" /t REG_MULTI_SZ /d "$link" /f
+      /v "$font" /t REG_MULTI_SZ /d "$link" /f || return
   done
   # The desktop settings take effect when the server starts again.
   wineserver -k
   wineserver -w
-  wineserver -p
-  wineboot
-} </dev/null >/dev/null 2>&1
+  wineserver -p && wine wineboot
+}
 
 # Caption buttons draw their glyphs with the Marlett symbol font. Debian keeps Wine's own fonts in
 # fonts-wine, where this Wine does not look, so the prefix links the one it needs; on every start,
@@ -51,19 +60,21 @@ case "${1:-}" in
     # A session left over from an interrupted run would tie the new one to its old display.
     "$0" stop
     if [ -z "${KESL_KEEP_DISPLAY:-}" ]; then start_display; fi
+    rm -f "$session_log"
+    step "Wine ($(command -v wine))" wine --version
     # One persistent server keeps every wine start fast; it is started before the prefix is made
     # so that wineboot uses it too.
     wineserver -p </dev/null >/dev/null 2>&1 || true
     if [ ! -f "$WINEPREFIX/.initialised" ]; then
-      wineboot -i </dev/null >/dev/null 2>&1
+      step "making the prefix $WINEPREFIX" wine wineboot -i
       link_symbol_font
-      configure_prefix
+      step "configuring the prefix" configure_prefix
       touch "$WINEPREFIX/.initialised"
     else
       # Bring up Wine's own services here, detached from the caller's output: started by the
       # first test instead, they would hold the test runner's pipes open after the tests end.
       link_symbol_font
-      wineboot </dev/null >/dev/null 2>&1
+      step "starting Wine in $WINEPREFIX" wine wineboot
     fi
     ;;
   stop)
