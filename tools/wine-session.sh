@@ -24,7 +24,7 @@ start_display() {
     [ -e "/tmp/.X11-unix/X$n" ] && break
     sleep 0.1
   done
-  [ -e "/tmp/.X11-unix/X$n" ] || { echo "Xvfb did not start on :$n" >&2; exit 1; }
+  [ -e "/tmp/.X11-unix/X$n" ] || { echo "wine-session.sh: Xvfb did not start on :$n" >&2; exit 1; }
   echo "$n" >"$display_file"
   export DISPLAY=":$n"
 }
