@@ -5,7 +5,9 @@ JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 WIN32 := build/win32
-WIN32_CONFIGURE := cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+# The toolchain file counts only when the folder is first configured: cmake need not say so each time.
+WIN32_CONFIGURE := cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  --no-warn-unused-cli
 
 .PHONY: setup build native win32 test run bench package verify-package clean
 
@@ -43,10 +45,13 @@ package: win32
 	@bash tools/package/package.sh $(WIN32) build/package
 
 # Whether a package holds exactly what this checkout builds, and whom its signatures name:
-#   make verify-package MSI=path [CA=file]
+#   make verify-package MSI=path [CA=file] [CRL=file]
+# The paths reach verify.sh as they were given, quoted for the shell and never expanded by make.
+quoted = '$(subst ','\'',$(value $1))'
 verify-package: setup
-	@$(if $(MSI),,$(error usage: make verify-package MSI=path [CA=file]))
-	@bash tools/package/verify.sh "$(MSI)" $(if $(CA),"$(CA)")
+	@$(if $(value MSI),,$(error usage: make verify-package MSI=path [CA=file] [CRL=file]))
+	@bash tools/package/verify.sh $(if $(value CA),-c $(call quoted,CA)) $(if $(value CRL),-r $(call quoted,CRL)) \
+	  $(call quoted,MSI)
 
 clean:
 	rm -rf build
