@@ -100,6 +100,11 @@ add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
 add_test(NAME wine.e2e COMMAND win32_e2e_tests)
 set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
 
+# The installer package signed and verified, without Wine: what must be refused, and a rebuild
+# from a tree made by git archive that must match.
+add_test(NAME package.signing COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/signing_test.sh $<TARGET_FILE_DIR:monitor>)
+set_tests_properties(package.signing PROPERTIES TIMEOUT 300)
+
 # The installer package, built twice from the monitor here, installed, upgraded and removed in
 # the prefix as a deployment system would, silently.
 add_test(NAME wine.package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh $<TARGET_FILE_DIR:monitor>)
