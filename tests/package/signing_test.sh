@@ -76,11 +76,11 @@ flip changed/KeslWebATMMonitor.exe $at && flip changed/KeslWebATMMonitor.exe $((
 changed="$(unsigned "$root/tools/package/package.sh" changed changed 2>/dev/null)"
 binutils="$(dpkg-query -W -f='${Version}' binutils-mingw-w64-i686)" && sed -i 's/^ binutils-mingw-w64-i686 (= /&0/' changed/*.buildinfo
 
-# Verification runs from git archive of the work tree as if committed, with the commit's time.
-snapshot="$(cd "$root" && GIT_COMMITTER_DATE="$(git log -1 --format=%cd --date=raw)" git stash create)"
-mkdir archive && git -C "$root" archive "${snapshot:=HEAD}" | tar -x -C archive
+# Verification runs from git archive of the work tree as if committed at the build's time.
+commit="$(cd "$root" && GIT_COMMITTER_DATE="$(cat "$build/source_date_epoch") +0000" git stash create)"
+commit="$(git -C "$root" rev-parse "${commit:-HEAD}")" && mkdir archive && git -C "$root" archive "$commit" | tar -x -C archive
 verify() { KESL_VERIFY_REBUILD="$PWD/rebuild" archive/tools/package/verify.sh "$@"; }
-commit="$(git -C "$root" rev-parse "$snapshot")" signed="signed by /CN=Kesl Test Signer, the monitor too; SHA-256, verified against ca.pem"
+signed="signed by /CN=Kesl Test Signer, the monitor too; SHA-256, verified against ca.pem"
 while IFS='|' read -r arguments expected; do
   [ "$(verify $arguments)" = "$expected" ] || fail "verify $arguments: $(verify $arguments)"
 done <<CASES
