@@ -57,7 +57,7 @@ package.sh: cannot sign: KeslWebATMMonitor.exe: wrong PIN in ca.pem" ] || fail "
   "package.sh: cannot sign: KeslWebATMMonitor.exe: the time stamp from $tsa/corrupt does not verify" ] || fail "$(cat refused)"
 # Interrupted while the server is silent, package.sh leaves no osslsigncode behind.
 KESL_SIGN_TIMESTAMP_URL=$tsa/silent "$root/tools/package/package.sh" "$build" silent 2>/dev/null &
-wait_until pgrep -f "$PWD/silent/.building" >/dev/null && kill $! && ! wait $! && ! pgrep -f "$PWD/silent/.building" ||
+wait_until pgrep -f "sign .*$PWD/silent/" >/dev/null && kill $! && ! wait $! && ! pgrep -f "sign .*$PWD/silent/" ||
   fail "osslsigncode outlived package.sh"
 
 # Unsigned: REBOOT=ReallySuppress, no hash for a versioned file; so signed by halves, with SHA-1, a table changed.
