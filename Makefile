@@ -5,7 +5,8 @@ JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 NATIVE := build/native
 WIN32 := build/win32
-# build/win32 (i686, the build that ships) or build/win64 (x86_64, its twin).
+# build/win32 (i686, the build that ships) or build/win64 (x86_64, its twin). The toolchain file
+# counts only when the folder is first configured: cmake need not say so each time.
 configure = cmake -S . -B build/$(1) --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$(if $(filter win64,$(1)),x86_64,i686).cmake >/dev/null
 # The Windows build that the tests, make run and make bench drive: win32, or win64 where the host
@@ -56,10 +57,13 @@ package: win32
 	@bash tools/package/package.sh $(WIN32) build/package
 
 # Whether a package holds exactly what this checkout builds, and whom its signatures name:
-#   make verify-package MSI=path [CA=file]
+#   make verify-package MSI=path [CA=file] [CRL=file]
+# The paths reach verify.sh as they were given, quoted for the shell and never expanded by make.
+quoted = '$(subst ','\'',$(value $1))'
 verify-package: setup
-	@$(if $(MSI),,$(error usage: make verify-package MSI=path [CA=file]))
-	@bash tools/package/verify.sh "$(MSI)" $(if $(CA),"$(CA)")
+	@$(if $(value MSI),,$(error usage: make verify-package MSI=path [CA=file] [CRL=file]))
+	@bash tools/package/verify.sh $(if $(value CA),-c $(call quoted,CA)) $(if $(value CRL),-r $(call quoted,CRL)) \
+	  $(call quoted,MSI)
 
 clean:
 	rm -rf build

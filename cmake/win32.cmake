@@ -26,15 +26,23 @@ target_compile_options(kesl_platform_win32 PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_
 
 # Every build of one commit links the same bytes: the programs' time stamp, which ld takes from
 # SOURCE_DATE_EPOCH, is the commit's time (or the one given in the environment), never the build's.
+# A tree from git archive has the commit's time in tools/package/archived-commit; a clone, in git.
 # The value is kept in a file that the packaging reads too; a new value relinks the programs.
+file(READ ${PROJECT_SOURCE_DIR}/tools/package/archived-commit KESL_ARCHIVED_COMMIT)
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(KESL_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+elseif(KESL_ARCHIVED_COMMIT MATCHES "^[0-9a-f]+ ([0-9]+)")
+    set(KESL_SOURCE_DATE_EPOCH ${CMAKE_MATCH_1})
 else()
     execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
         OUTPUT_VARIABLE KESL_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE no_commit)
     if(no_commit)
-        message(FATAL_ERROR "No commit to take the build's time from: set SOURCE_DATE_EPOCH")
+        message(FATAL_ERROR "No commit to take the build's time from: set SOURCE_DATE_EPOCH to the time of the "
+            "commit this tree is, in seconds since 1970 (git log -1 --format=%ct COMMIT)")
     endif()
+endif()
+if(NOT KESL_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "SOURCE_DATE_EPOCH is not a number of seconds since 1970: ${KESL_SOURCE_DATE_EPOCH}")
 endif()
 set(KESL_SOURCE_DATE_EPOCH_FILE ${CMAKE_BINARY_DIR}/source_date_epoch)
 file(CONFIGURE OUTPUT ${KESL_SOURCE_DATE_EPOCH_FILE} CONTENT "${KESL_SOURCE_DATE_EPOCH}\n")
@@ -108,9 +116,13 @@ set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL O
 set_tests_properties(wine.session.start wine.session.stop wine.standins wine.e2e wine.package PROPERTIES
     LABELS wine ENVIRONMENT KESL_WINDOWS_BUILD=${KESL_WINDOWS_BUILD})
 
-# The shipped monitor's header, imports and resources, read back with binutils and icoutils.
 if(KESL_WINDOWS_BUILD STREQUAL win32)
+    # The shipped monitor's header, imports and resources, read back with binutils and icoutils.
     add_test(NAME win32.resources COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.sh $<TARGET_FILE:monitor>)
+    # The package signed and verified, without Wine: what must be refused, and a rebuild from a
+    # tree made by git archive that must match.
+    add_test(NAME package.signing COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/signing_test.sh $<TARGET_FILE_DIR:monitor>)
+    set_tests_properties(package.signing PROPERTIES TIMEOUT 300)
 endif()
 
 include(cmake/bench.cmake)

@@ -2,15 +2,18 @@
 # Builds the monitor's Windows Installer package from package/KeslWebATMMonitor.wxs with wixl:
 #   tools/package/package.sh BUILD_DIR OUT_DIR [VERSION]
 # VERSION has the program's four fields and defaults to res/version.h's; the package is
-# OUT_DIR/KeslWebATMMonitor-VERSION.msi, its path is printed, and OUT_DIR/SHA256SUMS lists the
-# packages there. With a signing key configured (signing.sh), the monitor is signed before it goes
-# into the package, then the package. One commit always builds the same bytes: every time in the
-# package is the build folder's SOURCE_DATE_EPOCH, the commit's time.
+# OUT_DIR/KeslWebATMMonitor-VERSION.msi, its path is printed; beside it, the buildinfo
+# (KeslWebATMMonitor-VERSION.buildinfo: the commit, the time and the toolchain's versions), and
+# SHA256SUMS, which lists the packages and buildinfos there. With a signing key configured
+# (signing.sh), the monitor is signed before it goes into the package, then the package. One
+# commit always builds the same bytes: every time in the package is the build folder's
+# SOURCE_DATE_EPOCH, the commit's time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
 out="$2"
 source "$root/tools/package/signing.sh"
+source "$root/tools/package/buildinfo.sh"
 
 field() { sed -n "s/^#define KESL_VERSION_$1 \([0-9][0-9]*\)\$/\1/p" "$root/res/version.h"; }
 version="${3:-$(field MAJOR).$(field MINOR).$(field PATCH).$(field BUILD)}"
@@ -29,14 +32,23 @@ package_version="$major.$minor.$((patch * 1000 + build_number))"
 product_code="$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' \
   "KeslWebATMMonitor.msi/$package_version")"
 epoch="$(cat "$build/source_date_epoch")"
+commit="$(source_commit)"
 
 # The package appears under its name only when it is whole (and signed, when that was asked for).
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 msi="$out/KeslWebATMMonitor-$version.msi"
-rm -f "$msi"
+buildinfo="${msi%.msi}.buildinfo"
+rm -f "$msi" "$buildinfo"
 stage="$(mktemp -d "$out/.building.XXXXXX")"
-trap 'rm -rf "$stage"' EXIT
+# SHA256SUMS lists what the folder holds in the end, a package that failed no more.
+list_packages() {
+  (cd "$out" && shopt -s nullglob && set -- KeslWebATMMonitor-*.msi KeslWebATMMonitor-*.buildinfo &&
+    if (($#)); then sha256sum -- "$@"; fi >SHA256SUMS)
+}
+trap 'signing_stop; rm -rf "$stage"; list_packages' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 if signing_configured; then
   signing_prepare "$stage"
 else
@@ -52,7 +64,9 @@ export TZ=UTC
 # wixl and msibuild store the database's strings in the code page of the locale WINDOWS_LANGUAGE
 # names, and fail on Chinese text in any other. wixl 0.101 does not mark the database with that
 # code page, writes the summary's strings in UTF-8 under code page 950, and sets neither the
-# summary's languages nor a file's version: msibuild mends all of it afterwards.
+# summary's languages nor a file's version, and gives the monitor, a versioned file, a row in
+# MsiFileHash, which Windows Installer keeps for unversioned files: msibuild mends all of it
+# afterwards.
 export WINDOWS_LANGUAGE=zh_TW
 # wixl takes no absolute Source path: it runs where the monitor is staged.
 (cd "$stage" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
@@ -62,10 +76,12 @@ big5() { printf '%s' "$1" | iconv -f UTF-8 -t CP950; }
 printf '\n\n950\t_ForceCodepage\n' >"$stage/_ForceCodepage.idt"
 msibuild "$stage/package.msi" -i "$stage/_ForceCodepage.idt" \
   -q "UPDATE \`File\` SET \`Version\` = '$version', \`Language\` = '1028' WHERE \`File\` = 'MonitorProgram'" \
+  -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = 'MonitorProgram'" \
   -s "$(big5 "$(property ProductName)")" "$(big5 "$(property Manufacturer)")" "Intel;$(property ProductLanguage)"
 "$root/tools/package/stamp_msi.py" "$stage/package.msi" "$epoch"
 if signing_configured; then sign_file "$stage/package.msi"; fi
 
+write_buildinfo "$version" "$epoch" "$commit" >"$stage/buildinfo"
+mv "$stage/buildinfo" "$buildinfo"
 mv "$stage/package.msi" "$msi"
-(cd "$out" && sha256sum -- KeslWebATMMonitor-*.msi >SHA256SUMS)
 echo "$msi"

@@ -1,30 +1,74 @@
 #!/usr/bin/env bash
 # Shows whether a package holds exactly what this checkout builds, and checks its signatures:
-#   tools/package/verify.sh MSI [CA_FILE]
-# The monitor and the package are built anew, unsigned, in a folder of their own. The signatures
-# of the given monitor and package are carried over onto the rebuild, never made again (no key is
-# needed), and the result must be the given package byte for byte. The signatures are then checked
-# against CA_FILE, or the system's certificate store. Prints one line, PASS or FAIL; the exit
-# status is 0 only for PASS.
+#   tools/package/verify.sh [-c CA_FILE] [-r CRL_FILE] MSI
+# The arguments are checked first, then the signatures: the monitor's and the package's, both or
+# neither (both when CA_FILE is given), each SHA-256 and verified, with its time stamp, against
+# CA_FILE or the system's certificate store. Revocation is checked against CRL_FILE only: nothing
+# is fetched from the network. Then the monitor and the package are built anew, unsigned, in a
+# folder of their own (or in KESL_VERIFY_REBUILD, kept for the next run: the tests reuse one). The
+# signatures of the given monitor and package are carried over onto the rebuild, never made again
+# (no key is needed), and the result must be the given package byte for byte. When it is not, the
+# buildinfo beside the package, if there is one, names the first tool of another version here.
+# Prints one line, PASS or FAIL; the exit status is 0 only for PASS.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-given="$(realpath "$1")"
-authority="${2:-/etc/ssl/certs/ca-certificates.crt}"
-name="$(basename "$given")"
+source "$root/tools/package/buildinfo.sh"
+
+authority="" crl=""
+while getopts c:r: option; do
+  case "$option" in c) authority="$OPTARG" ;; r) crl="$OPTARG" ;; *) exit 2 ;; esac
+done
+shift $((OPTIND - 1))
+[ $# = 1 ] || { echo "usage: $0 [-c CA_FILE] [-r CRL_FILE] MSI" >&2; exit 2; }
+name="$(basename -- "$1")"
+fail() { echo "FAIL: $name: $*"; exit 1; }
+[ -e "$1" ] || fail "no such file"
+[ ! -d "$1" ] || fail "a folder, not a package"
+[ -z "$authority" ] || grep -qs -- '-----BEGIN CERTIFICATE-----' "$authority" ||
+  fail "the CA file $authority cannot be read or holds no certificate"
+[ -z "$crl" ] || openssl crl -in "$crl" -noout 2>/dev/null || fail "the CRL file $crl cannot be read or holds no CRL"
+given="$(realpath -- "$1")"
+trust="${authority:-/etc/ssl/certs/ca-certificates.crt}"
+commit="$(source_commit 2>&1)" || fail "$commit"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-fail() { echo "FAIL: $name: $*"; exit 1; }
-# Writes the signature of $1 to $2 (PEM, which every osslsigncode reads back); fails when $1 has none.
-signature_of() { osslsigncode extract-signature -pem -in "$1" -out "$2" >/dev/null 2>&1; }
-# Carries the signature of $1, if it has one, onto $2 in place.
+# osslsigncode 2.9 fetches the CRLs that the certificates name, and fails offline; 2.5 fetches
+# none. Options that only 2.9 has keep it to the CRL file, or to none.
+revocation=()
+[ -z "$crl" ] || revocation=(-CRLfile "$crl")
+if osslsigncode --help 2>&1 | grep -q -- -ignore-cdp; then
+  if [ -n "$crl" ]; then revocation+=(-ignore-cdp); else revocation+=(-ignore-crl); fi
+fi
+
+# Writes the signature of $1 to $2 (PEM, which every osslsigncode reads back); fails when $1 has none,
+# and leaves no $2 (osslsigncode 2.5 leaves an empty one).
+signature_of() { osslsigncode extract-signature -pem -in "$1" -out "$2" >/dev/null 2>&1 || { rm -f "$2"; return 1; }; }
+# Carries signature $1, if there is one, onto $2 in place.
 carry_signature() {
-  signature_of "$1" "$work/signature.pem" || return 0
-  # attach-signature also checks the chain, against the system's store; that comes later.
-  osslsigncode attach-signature -sigin "$work/signature.pem" -in "$2" -out "$2.signed" >/dev/null 2>&1 || true
+  [ -f "$1" ] || return 0
+  # attach-signature also checks the chain, against the system's store; that was done before.
+  osslsigncode attach-signature -sigin "$1" -in "$2" -out "$2.signed" >/dev/null 2>&1 || true
   [ -f "$2.signed" ] || fail "the signature of $3 cannot be carried over"
   mv "$2.signed" "$2"
-  rm "$work/signature.pem"
+}
+# Checks the signature of $1, named $2: prints its signer, or what is wrong with it and fails.
+# osslsigncode's exit status stays 0 when a time stamp fails: its lines are read instead.
+signer() {
+  local log="$work/verify.log" digest
+  osslsigncode verify -CAfile "$trust" -TSA-CAfile "$trust" "${revocation[@]}" -in "$1" >"$log" 2>&1 || true
+  digest="$(sed -n 's/^Message digest algorithm *: //p' "$log" | head -n1)"
+  if [ "$digest" != SHA256 ]; then echo "$2 is signed with ${digest:-an unknown digest}, not SHA-256"; return 1
+  elif grep -q '^Timestamp Server Signature verification: failed' "$log"; then
+    echo "the time stamp of $2 does not verify against $trust"
+    return 1
+  elif ! grep -q '^Signature verification: ok' "$log"; then
+    echo "the signature of $2 does not verify against $trust:" \
+      "$(grep -m1 -o '[Vv]erify error: .*\|Error: .*\|[A-Za-z]* *: .*MISMATCH' "$log" | sed 's/^[Vv]erify error: //' |
+        grep . || echo 'see osslsigncode verify')"
+    return 1
+  fi
+  sed -n "/^Signer's certificate:/,/Subject:/s/.*Subject: //p" "$log"
 }
 # The first byte at which two files differ, counted from 0 (cmp counts from 1, or says where the
 # shorter one ends).
@@ -56,23 +100,12 @@ msi_part() {
   field="$(diff <(msiinfo suminfo "$1") <(msiinfo suminfo "$2") | sed -n 's/^< \([^:]*\):.*/\1/p' | head -n1)"
   echo "${field:+the summary information: }${field:-the layout of the compound file}"
 }
-# Checks the signature of $1 against the authority: prints its signer, or "unsigned", or what is
-# wrong with it (and fails). osslsigncode's exit status stays 0 when a time stamp fails: its lines
-# are read instead.
-signer() {
-  local log="$work/verify.log"
-  signature_of "$1" "$work/any.pem" || { echo unsigned; return; }
-  rm "$work/any.pem"
-  osslsigncode verify -CAfile "$authority" -TSA-CAfile "$authority" -in "$1" >"$log" 2>&1 || true
-  if grep -q '^Timestamp Server Signature verification: failed' "$log"; then
-    echo "the time stamp of $2 does not verify against $authority"
-    return 1
-  elif ! grep -q '^Signature verification: ok' "$log"; then
-    echo "the signature of $2 does not verify against $authority:" \
-      "$(grep -m1 -o 'Error: .*\|[A-Za-z]* *: .*MISMATCH' "$log" || echo 'see osslsigncode verify')"
-    return 1
-  fi
-  sed -n "/^Signer's certificate:/,/Subject:/s/.*Subject: //p" "$log"
+# Fails for a difference from the rebuild, naming the first tool that the buildinfo beside the
+# package gives another version of than this host has.
+differs() {
+  local buildinfo="${given%.msi}.buildinfo" tool=()
+  [ ! -f "$buildinfo" ] || read -r -a tool <<<"$(toolchain_difference "$buildinfo")"
+  fail "$1${tool:+; it was built with ${tool[0]} ${tool[1]}, this host has ${tool[2]}}"
 }
 
 # The given package's monitor, as the package installs it.
@@ -81,36 +114,57 @@ msiextract -C "$work/given" "$given" >/dev/null 2>&1 || fail "its cabinet monito
 given_monitor="$(find "$work/given" -name KeslWebATMMonitor.exe)"
 [ -n "$given_monitor" ] || fail "no KeslWebATMMonitor.exe in it"
 
-# This checkout, built anew.
-commit="$(git -C "$root" rev-parse --short HEAD)"
-[ -z "$(git -C "$root" status --porcelain)" ] || commit="$commit with uncommitted changes"
-cmake -S "$root" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  >/dev/null
-cmake --build "$work/build" --target monitor >/dev/null
-rebuilt="$work/build/KeslWebATMMonitor.exe"
+# The signatures: this project never builds a package signed by halves.
+signed=""
+signature_of "$given_monitor" "$work/monitor.pem" && signed+=monitor
+signature_of "$given" "$work/package.pem" && signed+=package
+case "$signed" in
+  monitorpackage)
+    monitor_signer="$(signer "$given_monitor" KeslWebATMMonitor.exe)" || fail "$monitor_signer"
+    package_signer="$(signer "$given" "the package")" || fail "$package_signer" ;;
+  package) fail "the package is signed, the monitor in it is not" ;;
+  monitor) fail "the monitor in it is signed, the package is not" ;;
+  *) [ -z "$authority" ] || fail "unsigned, though a CA file was given: both signatures are required" ;;
+esac
 
-# The monitor: its unsigned bytes first, to tell where it differs, then with its signature.
+# This checkout, built anew.
+rebuild="${KESL_VERIFY_REBUILD:-$work/build}"
+cmake -S "$root" -B "$rebuild" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  --no-warn-unused-cli >/dev/null
+cmake --build "$rebuild" --target monitor -j "$(nproc)" >/dev/null
+mkdir "$work/rebuilt"
+cp "$rebuild/KeslWebATMMonitor.exe" "$rebuild/source_date_epoch" "$work/rebuilt/"
+rebuilt="$work/rebuilt/KeslWebATMMonitor.exe"
+
+# The monitor: its unsigned bytes first, to tell where it differs, then with its signature. The
+# PE checksum differs wherever anything does, so it is left out of the search for where.
 cp "$given_monitor" "$work/monitor.exe"
 osslsigncode remove-signature -in "$given_monitor" -out "$work/monitor.exe.unsigned" >/dev/null 2>&1 &&
   mv "$work/monitor.exe.unsigned" "$work/monitor.exe"
-cmp -s "$work/monitor.exe" "$rebuilt" ||
-  { at="$(first_difference "$work/monitor.exe" "$rebuilt")"
-    fail "KeslWebATMMonitor.exe differs from this commit's build at byte $at ($(pe_part "$rebuilt" "$at"))"; }
-carry_signature "$given_monitor" "$rebuilt" KeslWebATMMonitor.exe
+if ! cmp -s "$work/monitor.exe" "$rebuilt"; then
+  cp "$rebuilt" "$work/rebuilt.exe"
+  checksum=$(($(od -An -tu4 -j60 -N4 "$rebuilt") + 88))
+  for file in "$work/monitor.exe" "$work/rebuilt.exe"; do
+    printf '\0\0\0\0' | dd of="$file" bs=1 seek=$checksum conv=notrunc 2>/dev/null
+  done
+  at="$(first_difference "$work/monitor.exe" "$work/rebuilt.exe")"
+  differs "KeslWebATMMonitor.exe differs from this commit's build at byte ${at:=$checksum} ($(pe_part "$rebuilt" "$at"))"
+fi
+carry_signature "$work/monitor.pem" "$rebuilt" KeslWebATMMonitor.exe
 cmp -s "$given_monitor" "$rebuilt" || fail "the signature block of KeslWebATMMonitor.exe is not as signing makes it"
 
 # The package around it, with the same monitor, then with its signature.
-(unset "${!KESL_SIGN_@}" && "$root/tools/package/package.sh" "$work/build" "$work/package" >/dev/null 2>&1) ||
+(unset "${!KESL_SIGN_@}" && "$root/tools/package/package.sh" "$work/rebuilt" "$work/package" >/dev/null 2>&1) ||
   fail "this checkout's package could not be built"
 rebuilt_package="$(echo "$work"/package/*.msi)"
-carry_signature "$given" "$rebuilt_package" "the package"
-cmp -s "$given" "$rebuilt_package" || fail "differs from this commit's package in $(msi_part "$given" "$rebuilt_package")"
+carry_signature "$work/package.pem" "$rebuilt_package" "the package"
+cmp -s "$given" "$rebuilt_package" || differs "differs from this commit's package in $(msi_part "$given" "$rebuilt_package")"
 
-monitor_signer="$(signer "$given_monitor" KeslWebATMMonitor.exe)" || fail "$monitor_signer"
-package_signer="$(signer "$given" "the package")" || fail "$package_signer"
-if [ "$package_signer$monitor_signer" = unsignedunsigned ]; then signed=unsigned
+if [ -z "$signed" ]; then signed=unsigned
 elif [ "$package_signer" = "$monitor_signer" ]; then signed="signed by $package_signer, the monitor too"
 else signed="signed by $package_signer, the monitor by $monitor_signer"
 fi
-[ "$signed" = unsigned ] || signed="$signed; verified against $authority"
+revocation="not checked"
+[ -z "$crl" ] || revocation="checked against $crl"
+[ "$signed" = unsigned ] || signed="$signed; SHA-256, verified against $trust; revocation $revocation"
 echo "PASS: $name is commit $commit, byte for byte; $signed"

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# What signing, and make verify-package from a tree made by git archive, must do and refuse, without
+# Wine, with a throwaway token or PKCS#12 file and a time-stamping server here. Argument: the build folder.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)" root="$(cd "$(dirname "$0")/../.." && pwd)" build="$(cd "$1" && pwd)"
+work="$(mktemp -d)"
+trap 'set +e; jobs -p | xargs -r kill; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+wait_until() { for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done; return 1; }  # 20 s at most
+package() { "$root/tools/package/package.sh" "$build" "$@"; }
+unsigned() { (unset "${!KESL_SIGN_@}" && "$@"); }
+source "$here/throwaway_signer.sh"
+# The signer names a CRL's location, as public ones do (nothing answers there); no osslsigncode or openssl may see its PIN.
+make_signer "$work/s" crlDistributionPoints=URI:http://127.0.0.1:9/ca.crl
+cd "$work/s"
+openssl pkcs12 -export -legacy -in signer.pem -inkey signer.key -out legacy.p12 -passout file:pin
+mkdir bin && for tool in osslsigncode openssl; do printf '#!/bin/sh\ncase "$*" in *%s*) exit 99 ;; esac\nexec %s "$@"\n' \
+  "$(cat pin)" "$(command -v $tool)" >bin/$tool && chmod +x bin/$tool; done && PATH="$PWD/bin:$PATH"
+
+# A time-stamping server: /good answers, /corrupt with its signature's last byte changed, /silent never.
+openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout tsa.key -subj /CN=Stamps 2>/dev/null |
+  openssl x509 -req -CA ca.pem -CAkey ca.key -out tsa.pem -extfile <(echo extendedKeyUsage=critical,timeStamping) 2>/dev/null
+printf '[tsa]\ndefault_tsa = tsa\nserial = serial\nsigner_cert = tsa.pem\nsigner_key = tsa.key\ncerts = ca.pem\n%s\n' \
+  'default_policy = 1.2' 'digests = sha256' 'signer_digest = sha256' >tsa.cnf && echo 01 >serial
+python3 -c '
+import http.server, subprocess
+class Server(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        if self.path == "/silent": return self.rfile.read()
+        reply = subprocess.run("openssl ts -reply -config tsa.cnf -queryfile /dev/stdin".split(),
+                               input=self.rfile.read(int(self.headers["Content-Length"])), capture_output=True).stdout
+        self.wfile.write(b"HTTP/1.0 200 OK\r\nContent-Type: application/timestamp-reply\r\n\r\n" + reply[:-1]
+                         + bytes([reply[-1] ^ (self.path == "/corrupt")]))
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Server)
+open("port", "w").write(str(server.server_port))
+server.serve_forever()' 2>/dev/null &
+wait_until test -s port && tsa="http://127.0.0.1:$(cat port)" || fail "the time-stamping server did not start"
+# The authority's CRL that revokes the signer.
+printf '[ca]\ndefault_ca = ca\ndatabase = index\ndefault_md = sha256\ndefault_crl_days = 2\n' >ca.cnf && touch index
+crl() { openssl ca -config ca.cnf -keyfile ca.key -cert ca.pem "$@" 2>/dev/null; }
+crl -revoke signer.pem && crl -gencrl -out revoked.crl
+
+# Half a configuration is one line and no package.
+for half in "KESL_SIGN_CERTS=chain.pem KESL_SIGN_PIN_FILE=pin" KESL_SIGN_PASSWORD_FILE=pin KESL_SIGN_TIMESTAMP_URL=$tsa; do
+  ! unsigned env $half "$root/tools/package/package.sh" "$build" half 2>refused && ! ls half/*.msi 2>/dev/null &&
+    [ "$(wc -l <refused)" = 1 ] && grep -q '^package.sh: cannot sign: ' refused || fail "from $half: $(cat refused)"
+done
+# Signed and time-stamped: package and buildinfo in SHA256SUMS; then no time stamp and a wrong PIN: neither.
+cp "$(KESL_SIGN_TIMESTAMP_URL=$tsa/good package out)" signed.msi
+(cd out && sha256sum --quiet -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" = 2 ]) || fail "SHA256SUMS: $(cat out/SHA256SUMS)"
+! KESL_SIGN_PIN_FILE=ca.pem package out 2>refused && ! ls out/*.msi 2>/dev/null && [ ! -s out/SHA256SUMS ] || fail "a wrong PIN"
+[ "$(sed 's/, on .*//' refused)" = "package.sh: no time stamp (KESL_SIGN_TIMESTAMP_URL): the signatures end with the certificate
+package.sh: cannot sign: KeslWebATMMonitor.exe: wrong PIN in ca.pem" ] || fail "after a wrong PIN: $(cat refused)"
+# A legacy PKCS#12 file is read; a time stamp whose signature does not verify is refused.
+! unsigned env KESL_SIGN_PKCS12=legacy.p12 KESL_SIGN_PASSWORD_FILE=pin KESL_SIGN_TIMESTAMP_URL=$tsa/corrupt \
+  "$root/tools/package/package.sh" "$build" corrupt 2>refused && [ "$(cat refused)" = \
+  "package.sh: cannot sign: KeslWebATMMonitor.exe: the time stamp from $tsa/corrupt does not verify" ] || fail "$(cat refused)"
+# Interrupted while the server is silent, package.sh leaves no osslsigncode behind.
+KESL_SIGN_TIMESTAMP_URL=$tsa/silent "$root/tools/package/package.sh" "$build" silent 2>/dev/null &
+wait_until pgrep -f "sign .*$PWD/silent/" >/dev/null && kill $! && ! wait $! && ! pgrep -f "sign .*$PWD/silent/" ||
+  fail "osslsigncode outlived package.sh"
+
+# Unsigned: REBOOT=ReallySuppress, no hash for a versioned file; so signed by halves, with SHA-1, a table changed.
+cp "$(unsigned package bare 2>/dev/null)" unsigned.msi
+msiinfo export unsigned.msi Property | grep -q $'^REBOOT\tReallySuppress\r$' &&
+  [ -z "$(msiinfo export unsigned.msi MsiFileHash | sed 1,3d)" ] || fail "no REBOOT=ReallySuppress, or a file hash"
+sign() { osslsigncode sign -pkcs12 legacy.p12 -readpass pin -h "$1" -in "$2" -out "$3" >/dev/null; }
+sign sha256 unsigned.msi half.msi
+osslsigncode remove-signature -in signed.msi -out stripped.msi >/dev/null && sign sha1 stripped.msi sha1.msi
+cp unsigned.msi tampered.msi && msibuild tampered.msi -q "DELETE FROM \`Property\` WHERE \`Property\` = 'ARPNOMODIFY'"
+# A monitor changed in .text and so in its PE checksum, with a buildinfo that names another binutils.
+flip() { printf "\\$(printf %o $(($(od -An -tu1 -j "$2" -N1 "$1") ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
+mkdir folder.msi changed && cp "$build/KeslWebATMMonitor.exe" "$build/source_date_epoch" changed/
+at=$((16#$(i686-w64-mingw32-objdump -h changed/KeslWebATMMonitor.exe | awk '$2 == ".text" { print $6 }') + 64))
+flip changed/KeslWebATMMonitor.exe $at && flip changed/KeslWebATMMonitor.exe $(($(od -An -tu4 -j60 -N4 "$build/KeslWebATMMonitor.exe") + 88))
+changed="$(unsigned "$root/tools/package/package.sh" changed changed 2>/dev/null)"
+binutils="$(dpkg-query -W -f='${Version}' binutils-mingw-w64-i686)" && sed -i 's/^ binutils-mingw-w64-i686 (= /&0/' changed/*.buildinfo
+
+# Verification runs from git archive of the work tree as if committed at the build's time.
+commit="$(cd "$root" && GIT_COMMITTER_DATE="$(cat "$build/source_date_epoch") +0000" git stash create)"
+commit="$(git -C "$root" rev-parse "${commit:-HEAD}")" && mkdir archive && git -C "$root" archive "$commit" | tar -x -C archive
+verify() { KESL_VERIFY_REBUILD="$PWD/rebuild" archive/tools/package/verify.sh "$@"; }
+signed="signed by /CN=Kesl Test Signer, the monitor too; SHA-256, verified against ca.pem"
+while IFS='|' read -r arguments expected; do
+  [ "$(verify $arguments)" = "$expected" ] || fail "verify $arguments: $(verify $arguments)"
+done <<CASES
+-c none.pem signed.msi|FAIL: signed.msi: the CA file none.pem cannot be read or holds no certificate
+folder.msi|FAIL: folder.msi: a folder, not a package
+-c ca.pem unsigned.msi|FAIL: unsigned.msi: unsigned, though a CA file was given: both signatures are required
+half.msi|FAIL: half.msi: the package is signed, the monitor in it is not
+-c ca.pem sha1.msi|FAIL: sha1.msi: the package is signed with SHA1, not SHA-256
+-c ca.pem -r revoked.crl signed.msi|FAIL: signed.msi: the signature of KeslWebATMMonitor.exe does not verify against ca.pem: certificate revoked
+-c ca.pem signed.msi|PASS: signed.msi is commit $commit, byte for byte; $signed; revocation not checked
+tampered.msi|FAIL: tampered.msi: differs from this commit's package in table Property
+$changed|FAIL: ${changed##*/}: KeslWebATMMonitor.exe differs from this commit's build at byte $at (section .text); it was built with binutils-mingw-w64-i686 0$binutils, this host has $binutils
+CASES
+odd="it's \`touch ran\` \$H.msi"
+[ "$(make --no-print-directory -C archive verify-package MSI="$PWD/$odd" 2>&1 | head -n1)" = "FAIL: $odd: no such file" ] &&
+  [ ! -e archive/ran ] || fail "make verify-package MSI='$PWD/$odd'"
+! SOURCE_DATE_EPOCH=soon cmake -S archive -B rebuild &>cmake.log && grep -q 'SOURCE_DATE_EPOCH is not a number' cmake.log ||
+  fail "SOURCE_DATE_EPOCH=soon: $(cat cmake.log)"
