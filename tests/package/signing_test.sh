@@ -14,8 +14,8 @@ source "$here/throwaway_signer.sh"
 make_signer "$work/s" crlDistributionPoints=URI:http://127.0.0.1:9/ca.crl
 cd "$work/s"
 openssl pkcs12 -export -legacy -in signer.pem -inkey signer.key -out legacy.p12 -passout file:pin
-mkdir bin && for tool in osslsigncode openssl; do printf '#!/bin/sh\ncase "$*" in *%s*) exit 99 ;; esac\nexec %s "$@"\n' \
-  "$(cat pin)" "$(command -v $tool)" >bin/$tool && chmod +x bin/$tool; done && PATH="$PWD/bin:$PATH"
+mkdir bin && for tool in osslsigncode openssl; do printf '#!/bin/sh\ncase "$*" in *%s*) echo "%s: the PIN in its arguments"; exit 99 ;; esac\nexec %s "$@"\n' \
+  "$(cat pin)" $tool "$(command -v $tool)" >bin/$tool && chmod +x bin/$tool; done && PATH="$PWD/bin:$PATH"
 
 # A time-stamping server: /good answers, /corrupt with its signature's last byte changed, /silent never.
 openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout tsa.key -subj /CN=Stamps 2>/dev/null |
