@@ -7,7 +7,9 @@
 # the build's name, or with --say one line for people when it is the twin.
 loader=/usr/lib/wine/wine  # Wine's 32-bit loader, which the wine command always tries first
 
-if [ -z "${KESL_WINDOWS_BUILD:-}" ]; then
+if [ -n "${KESL_WINDOWS_BUILD:-}" ]; then
+  KESL_TWIN_REASON="KESL_WINDOWS_BUILD is $KESL_WINDOWS_BUILD"  # as each build's tests are told
+else
   KESL_WINDOWS_BUILD=win64
   if [ -n "${KESL_TWIN:-}" ] && [ "$KESL_TWIN" != 0 ]; then
     KESL_TWIN_REASON="KESL_TWIN is set"
@@ -29,6 +31,6 @@ export KESL_WINDOWS_BUILD
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   if [ "${1:-}" != --say ]; then echo "$KESL_WINDOWS_BUILD"
   elif [ "$KESL_WINDOWS_BUILD" = win64 ]; then
-    echo "Windows build: the x86-64 twin (build/win64, under 64-bit Wine), since ${KESL_TWIN_REASON:-KESL_WINDOWS_BUILD is win64}"
+    echo "Windows build: the x86-64 twin (build/win64, under 64-bit Wine), since $KESL_TWIN_REASON"
   fi
 fi
