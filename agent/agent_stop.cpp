@@ -18,8 +18,17 @@ bool HandToTerminateProgram() {
 }
 
 enum class Outcome { Dealt, PassedOver, Failed };
+enum class Identity { Agent, Other, Unknown };
 
-Outcome EndProcess(std::uint32_t processId) {
+// What the open process runs now. The snapshot is seconds old by the time a later process is
+// opened (the pauses, an elevation prompt), and a number freed since may name another program.
+Identity IdentityOf(OsHandle process, const WantedImageName& wanted) {
+    wchar_t imageName[kImageNameCapacity] = {};
+    if (!ReadProcessImageName(process, imageName)) return ProcessHasEnded(process) ? Identity::Other : Identity::Unknown;
+    return MatchImageName(imageName, wanted.characters, wanted.length) ? Identity::Agent : Identity::Other;
+}
+
+Outcome EndProcess(std::uint32_t processId, const WantedImageName& wanted) {
     UniqueOsHandle process;
     switch (OpenProcessForTerminate(processId, process)) {
         case OpenProcessOutcome::Gone:
@@ -30,7 +39,20 @@ Outcome EndProcess(std::uint32_t processId) {
             if (!HandToTerminateProgram()) return Outcome::Failed;
             break;
         case OpenProcessOutcome::Opened:
-            if (!TerminateOsProcess(process.get(), 0) && !HandToTerminateProgram()) return Outcome::Failed;
+            switch (IdentityOf(process.get(), wanted)) {
+                case Identity::Other:
+                    return Outcome::PassedOver;  // the agent has gone, and its number with it
+                case Identity::Unknown:
+                    // Not ended blind: the terminate program finds the agents by name itself.
+                    if (!HandToTerminateProgram()) return Outcome::Failed;
+                    break;
+                case Identity::Agent:
+                    if (TerminateOsProcess(process.get(), 0)) break;
+                    // Ending a process that has already exited is refused too; it is ended all the same.
+                    if (ProcessHasEnded(process.get())) return Outcome::PassedOver;
+                    if (!HandToTerminateProgram()) return Outcome::Failed;
+                    break;
+            }
             break;
     }
     process.reset();
@@ -50,7 +72,7 @@ int StopAgent(const wchar_t* wantedName) {
     do {
         if (!MatchImageName(entry.imageName, wanted.characters, wanted.length)) continue;
         // The first failure ends the walk: later processes are left as they are.
-        if (EndProcess(entry.processId) == Outcome::Failed) return 0;
+        if (EndProcess(entry.processId, wanted) == Outcome::Failed) return 0;
     } while (NextProcess(snapshot.get(), entry));
     return 1;
 }

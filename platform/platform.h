@@ -29,7 +29,12 @@ using UniqueOsHandle = std::unique_ptr<void, OsHandleCloser>;
 UniqueOsHandle OpenProcessSnapshot();  // empty when no snapshot could be taken
 bool FirstProcess(OsHandle snapshot, ProcessEntry& entry);
 bool NextProcess(OsHandle snapshot, ProcessEntry& entry);
+// Opens the process to end it, with the rights to read its image name and to see whether it has ended.
 OpenProcessOutcome OpenProcessForTerminate(std::uint32_t processId, UniqueOsHandle& process);
+// The image name (a file name without a folder) of the program that the open process runs; false
+// when it cannot be read.
+bool ReadProcessImageName(OsHandle process, wchar_t (&imageName)[kImageNameCapacity]);
+bool ProcessHasEnded(OsHandle process);
 bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode);
 
 // Launching programs through the shell

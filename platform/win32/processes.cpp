@@ -50,13 +50,28 @@ bool NextProcess(OsHandle snapshot, ProcessEntry& entry) {
 }
 
 OpenProcessOutcome OpenProcessForTerminate(std::uint32_t processId, UniqueOsHandle& process) {
-    HANDLE handle = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+    // The limited query right is granted wherever terminate is; SYNCHRONIZE lets a wait tell an
+    // ended process from a running one.
+    HANDLE handle = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId);
     if (handle == nullptr) {
         return GetLastError() == ERROR_ACCESS_DENIED ? OpenProcessOutcome::AccessDenied : OpenProcessOutcome::Gone;
     }
     process.reset(handle);
     return OpenProcessOutcome::Opened;
 }
+
+bool ReadProcessImageName(OsHandle process, wchar_t (&imageName)[kImageNameCapacity]) {
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD length = MAX_PATH * 4;
+    if (!QueryFullProcessImageNameW(process, 0, path, &length)) return false;
+    const wchar_t* separator = std::wcsrchr(path, L'\\');
+    const wchar_t* name = separator == nullptr ? path : separator + 1;
+    if (std::wcslen(name) >= kImageNameCapacity) return false;
+    std::wcscpy(imageName, name);
+    return true;
+}
+
+bool ProcessHasEnded(OsHandle process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
 
 bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode) {
     return TerminateProcess(process, exitCode) != FALSE;

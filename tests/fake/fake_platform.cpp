@@ -1,5 +1,6 @@
 #include "tests/fake/fake_platform.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -131,15 +132,28 @@ OpenProcessOutcome OpenProcessForTerminate(std::uint32_t processId, UniqueOsHand
     return OpenProcessOutcome::Gone;
 }
 
+static FakeProcess& ProcessOf(OsHandle handle) {
+    const std::uint32_t id = g_world.processHandles.at(handle);
+    return *std::find_if(g_world.processes.begin(), g_world.processes.end(),
+                         [id](const FakeProcess& p) { return p.id == id; });
+}
+
+bool ReadProcessImageName(OsHandle process, wchar_t (&imageName)[kImageNameCapacity]) {
+    const FakeProcess& p = ProcessOf(process);
+    if (p.imageUnreadable) return false;
+    (p.imageNow.empty() ? p.imageName : p.imageNow).copy(imageName, kImageNameCapacity - 1);
+    return true;
+}
+
+bool ProcessHasEnded(OsHandle process) { return !ProcessOf(process).running; }
+
 bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode) {
-    const std::uint32_t id = g_world.processHandles.at(process);
-    Log(L"terminate ", id, L" exit ", exitCode);
-    for (FakeProcess& p : g_world.processes) {
-        if (p.id != id) continue;
-        if (!p.terminationRefused) p.running = false;
-        return !p.terminationRefused;
-    }
-    return false;
+    FakeProcess& p = ProcessOf(process);
+    Log(L"terminate ", p.id, L" exit ", exitCode);
+    if (p.endsBeforeTerminate) p.running = false;
+    if (p.terminationRefused || p.endsBeforeTerminate) return false;
+    p.running = false;
+    return true;
 }
 
 WindowHandle DesktopWindow() { return kDesktop; }

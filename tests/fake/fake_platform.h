@@ -23,6 +23,9 @@ struct FakeProcess {
     std::wstring imageName;
     OpenProcessOutcome openOutcome = OpenProcessOutcome::Opened;
     bool terminationRefused = false;
+    bool endsBeforeTerminate = false;  // exits on its own just before it would be ended
+    std::wstring imageNow = {};        // another program's, once the number has been reused
+    bool imageUnreadable = false;
     bool running = true;
 };
 

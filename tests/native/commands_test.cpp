@@ -56,6 +56,17 @@ TEST_F(CommandTest, TellTheOutcomeAndRecordASuccessOnceTheBoxIsDismissed) {
              Fake().processes.push_back({11, kAgentImageNameW});
          },
          kAgentEnded + Lines{L"terminate 11 exit 0", L"pause 1500", kStopped, kDismissed} + kStoppedRecorded},
+        {"stop, the number of one gone since reused by another program: left running", IDM_STOP_AGENT,
+         [] {
+             Fake().processes.push_back({10, kAgentImageNameW});
+             Agent().imageNow = L"notes.exe";
+         },
+         kAgentEnded + Lines{kStopped, kDismissed} + kStoppedRecorded},
+        {"stop, one that ends as it is being ended: no prompt", IDM_STOP_AGENT,
+         [] { Agent().endsBeforeTerminate = true; },
+         Lines{L"terminate 9 exit 0", kStopped, kDismissed} + kStoppedRecorded},
+        {"stop, one whose program cannot be named: to the terminate program, not ended blind", IDM_STOP_AGENT,
+         [] { Agent().imageUnreadable = true; }, Lines{kPrompt, L"pause 1500", kStopped, kDismissed} + kStoppedRecorded},
         {"stop refused, handed to the terminate program", IDM_STOP_AGENT, [] { Agent().terminationRefused = true; },
          Lines{L"terminate 9 exit 0", kPrompt, L"pause 1500", kStopped, kDismissed} + kStoppedRecorded},
         {"stop refused, the prompt declined", IDM_STOP_AGENT,
@@ -66,6 +77,9 @@ TEST_F(CommandTest, TellTheOutcomeAndRecordASuccessOnceTheBoxIsDismissed) {
          {kPrompt, kNotStopped, kDismissed}},
         {"stop, no process list", IDM_STOP_AGENT, [] { Fake().firstProcessFails = true; }, {kNotStopped, kDismissed}},
         {"restart", IDM_RESTART_AGENT, [] {}, kAgentEnded + Lines{kLaunch, kRestarted, kDismissed} + kRunningRecorded},
+        {"restart, the agent ending on its own as it is ended: no prompt", IDM_RESTART_AGENT,
+         [] { Agent().endsBeforeTerminate = true; },
+         Lines{L"terminate 9 exit 0", kLaunch, kRestarted, kDismissed} + kRunningRecorded},
         {"restart after a failed stop", IDM_RESTART_AGENT, [] { Fake().firstProcessFails = true; },
          Lines{kLaunch, kRestarted, kDismissed} + kRunningRecorded},
         {"restart, empty agent", IDM_RESTART_AGENT, [] { Fake().files[kProgramFolder + kAgentImageNameA].clear(); },
