@@ -96,4 +96,8 @@ void RetryTrayEntry() {
     AddRecord(g_retriesLeft - 1);
 }
 
+void GiveFocusToNotificationArea() {
+    if (g_record.window != nullptr) NotifyTray(TrayAction::SetFocus, g_record);
+}
+
 Presentation ShownPresentation() { return g_shown; }

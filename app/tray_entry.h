@@ -31,4 +31,7 @@ void RestoreTrayEntry();
 // Tries again an add the shell did not take, deleting first; does nothing once the entry shows.
 void RetryTrayEntry();
 
+// Gives the keyboard focus back to the notification area, once a UI of the entry's has closed.
+void GiveFocusToNotificationArea();
+
 Presentation ShownPresentation();

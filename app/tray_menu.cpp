@@ -1,5 +1,6 @@
 #include "app/tray_menu.h"
 
+#include "app/tray_entry.h"
 #include "platform/platform.h"
 #include "res/resource.h"
 
@@ -26,8 +27,15 @@ void ShowTrayMenu(WindowHandle owner) {
 
     // Without the foreground the menu would not close when the user clicks elsewhere.
     BringToForeground(owner);
-    TrackPopup(menu, cursor, owner);
+    const unsigned chosen = TrackPopup(menu, cursor, owner);
     DestroyPopup(menu);
     // Lets the menu's loop see a message, so that it closes properly the next time.
     PostWindowMessage(owner, kMsgNull, 0, 0);
+    if (chosen != 0) {
+        PostWindowMessage(owner, kMsgCommand, chosen, 0);
+    } else {
+        // Cancelled, the menu would leave the hidden window in the foreground, where a key meant
+        // for another window (Alt+F4) would end the program.
+        GiveFocusToNotificationArea();
+    }
 }

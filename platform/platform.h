@@ -88,9 +88,9 @@ ScreenPoint CursorScreenPosition();
 MenuHandle CreatePopup();
 bool AppendMenuItem(MenuHandle menu, unsigned command, const wchar_t* text);
 void BringToForeground(WindowHandle window);
-// Shows the menu with its lower-left corner at point and returns when it closes; a chosen item
-// reaches owner as WM_COMMAND.
-void TrackPopup(MenuHandle menu, ScreenPoint point, WindowHandle owner);
+// Shows the menu with its lower-left corner at point and returns when it closes: the chosen
+// item's command, or 0 when the menu was closed without a choice.
+unsigned TrackPopup(MenuHandle menu, ScreenPoint point, WindowHandle owner);
 void DestroyPopup(MenuHandle menu);
 
 // A modal dialog from template templateId; returns the value given to EndDialogBox.

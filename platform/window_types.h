@@ -62,6 +62,6 @@ struct TrayRecord {
     wchar_t tip[kTrayTipCapacity] = {};
 };
 
-enum class TrayAction { Add, Delete };
+enum class TrayAction { Add, Delete, SetFocus };
 
 inline std::uint32_t LowWord(std::uintptr_t value) { return static_cast<std::uint32_t>(value & 0xFFFF); }

@@ -22,5 +22,6 @@ bool NotifyTray(TrayAction action, const TrayRecord& record) {
     raw.uCallbackMessage = record.callbackMessage;
     raw.hIcon = static_cast<HICON>(record.icon);
     std::wmemcpy(raw.szTip, record.tip, kTrayTipCapacity);
-    return Shell_NotifyIconW(action == TrayAction::Add ? NIM_ADD : NIM_DELETE, &raw) != FALSE;
+    const DWORD message = action == TrayAction::Add ? NIM_ADD : action == TrayAction::Delete ? NIM_DELETE : NIM_SETFOCUS;
+    return Shell_NotifyIconW(message, &raw) != FALSE;
 }

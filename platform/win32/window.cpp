@@ -138,9 +138,11 @@ bool AppendMenuItem(MenuHandle menu, unsigned command, const wchar_t* text) {
 
 void BringToForeground(WindowHandle window) { SetForegroundWindow(static_cast<HWND>(window)); }
 
-void TrackPopup(MenuHandle menu, ScreenPoint point, WindowHandle owner) {
-    TrackPopupMenu(static_cast<HMENU>(menu), TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_LEFTBUTTON, point.x, point.y, 0,
-                   static_cast<HWND>(owner), nullptr);
+unsigned TrackPopup(MenuHandle menu, ScreenPoint point, WindowHandle owner) {
+    const UINT flags = TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
+    const BOOL chosen =
+        TrackPopupMenu(static_cast<HMENU>(menu), flags, point.x, point.y, 0, static_cast<HWND>(owner), nullptr);
+    return chosen > 0 ? static_cast<unsigned>(chosen) : 0;
 }
 
 void DestroyPopup(MenuHandle menu) { DestroyMenu(static_cast<HMENU>(menu)); }

@@ -204,7 +204,10 @@ MessageResult DefaultWindowProc(WindowHandle window, std::uint32_t message, std:
 
 void PaintNothing(WindowHandle) { Log(L"paint"); }
 void PostQuit(int exitCode) { Log(L"quit ", exitCode); }
-void PostWindowMessage(WindowHandle, std::uint32_t message, std::uintptr_t, std::intptr_t) { Log(L"post ", message); }
+void PostWindowMessage(WindowHandle, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) {
+    if (wParam == 0) Log(L"post ", message);
+    else Log(L"post ", message, L" ", wParam);
+}
 
 std::uint32_t RegisterNamedMessage(const wchar_t* name) {
     return std::wstring(name) == L"TaskbarCreated" ? kTaskbarCreated : 1;
@@ -223,10 +226,11 @@ int RunMessageLoop(unsigned acceleratorsId) {
 
 bool NotifyTray(TrayAction action, const TrayRecord& r) {
     const auto icon = reinterpret_cast<std::uintptr_t>(r.icon) - kIconBase;
-    if (action == TrayAction::Delete) Log(L"tray delete ", r.id);
+    if (action == TrayAction::SetFocus) Log(L"tray focus ", r.id);
+    else if (action == TrayAction::Delete) Log(L"tray delete ", r.id);
     else Log(L"tray add ", r.id, L" icon ", icon, L" flags ", r.flags, L" callback ", r.callbackMessage, L" tip ",
              r.tip);
-    if (action == TrayAction::Delete || g_world.refusedTrayAdds == 0) return true;
+    if (action != TrayAction::Add || g_world.refusedTrayAdds == 0) return true;
     --g_world.refusedTrayAdds;
     Log(L"refused");
     return false;
@@ -248,7 +252,10 @@ bool AppendMenuItem(MenuHandle, unsigned command, const wchar_t* text) {
 }
 
 void BringToForeground(WindowHandle) { Log(L"foreground"); }
-void TrackPopup(MenuHandle, ScreenPoint at, WindowHandle) { Log(L"menu at ", at.x, L",", at.y, L":", g_menu); }
+unsigned TrackPopup(MenuHandle, ScreenPoint at, WindowHandle) {
+    Log(L"menu at ", at.x, L",", at.y, L":", g_menu);
+    return g_world.menuChoice;
+}
 void DestroyPopup(MenuHandle) { Log(L"destroy menu"); }
 
 std::intptr_t ShowModalDialog(unsigned templateId, WindowHandle, DialogProcedure) {

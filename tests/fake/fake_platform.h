@@ -54,6 +54,7 @@ struct FakeWorld {
     bool windowDestroyed = false;
     std::deque<FakeMessage> queued;  // delivered by the message loop, and by a message box's
     int refusedTrayAdds = 0;         // how many of the next tray adds the shell does not take
+    unsigned menuChoice = 0;         // the command the user picks from the tray menu; 0 cancels it
 
     std::vector<std::wstring> journal;
 };

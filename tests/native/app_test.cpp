@@ -69,6 +69,7 @@ TEST_F(AppTest, OnlyARightButtonPressOpensTheMenuAndEachCommandReachesItsHandler
         EXPECT_EQ(SendToMainWindow(kTrayCallback, IDI_STOPPED, notification), 0) << notification;
     }
     EXPECT_EQ(SendToMainWindow(kTrayCallback, IDI_STOPPED, kMsgRButtonDown), 1);
+    Fake().menuChoice = IDM_STOP_AGENT;
     EXPECT_EQ(SendToMainWindow(kTrayCallback, IDI_STOPPED, kMsgRButtonDown), 1);
     EXPECT_EQ(SendToMainWindow(kMsgCommand, IDM_ABOUT), 0);
     EXPECT_EQ(SendToMainWindow(kMsgCommand, 0x10000 | 40000), 0);
@@ -78,11 +79,12 @@ TEST_F(AppTest, OnlyARightButtonPressOpensTheMenuAndEachCommandReachesItsHandler
     EXPECT_EQ(AboutDialogProc(nullptr, kMsgCommand, kIdOk, 0), 1);
     EXPECT_EQ(AboutDialogProc(nullptr, kMsgCommand, 0x10000 | kIdCancel, 0), 1);
     // Each menu is made anew; the foreground first, so that it closes on a click elsewhere, and
-    // WM_NULL after it.
+    // WM_NULL after it; then the command chosen, or, when there was none, the focus given back.
     const Lines menu = {L"foreground", L"menu at 640,700: 104 關於 32771 重啟ATM安控元件 32773 停止ATM安控元件 105 結束",
                         L"destroy menu", L"post 0"};
-    EXPECT_EQ(Fake().journal, (menu + menu + Lines{L"dialog 103", L"default 273 105536", L"paint", L"end dialog 1",
-                                                   L"end dialog 2"}));
+    EXPECT_EQ(Fake().journal, (menu + Lines{L"tray focus 129"} + menu + Lines{L"post 273 32773", L"dialog 103",
+                                                                            L"default 273 105536", L"paint",
+                                                                            L"end dialog 1", L"end dialog 2"}));
 }
 
 TEST_F(AppTest, EveryWayOutTakesTheIconAwayOnceAndTriesToAddItNoMore) {
