@@ -31,9 +31,13 @@ expect "the small class icon" "$(icons 108)" "16x4 16x8 16x32 32x4 32x8 32x32 48
 expect "shortcuts" "$(raw 9 109 | od -An -tu2 | xargs)" "16 63 104 0 144 47 104 0"
 
 manifest="$(raw 24 1)"
-for needed in 'level="asInvoker"' 'uiAccess="false"' 'name="Microsoft.Windows.Common-Controls"' PerMonitorV2 true/pm; do
+for needed in 'level="asInvoker"' 'uiAccess="false"' 'name="Microsoft.Windows.Common-Controls"'; do
   expect "the manifest says $needed" "$(grep -c "$needed" <<<"$manifest")" 1
 done
+# Per-monitor v2 where Windows has it, system-aware elsewhere: never per-monitor v1 (true/pm, PerMonitor).
+setting() { sed -n "s|.*<$1 [^>]*>\([^<]*\)</$1>.*|\1|p" <<<"$manifest" | xargs; }
+expect "DPI awareness, Windows 8.1 and Windows 10 before 1607" "$(setting dpiAware)" "true"
+expect "DPI awareness, Windows 10 1607 on" "$(setting dpiAwareness)" "PerMonitorV2, System"
 expect "file and product version" "$(raw 16 1 | od -An -tx4 -j48 -N16 | xargs)" "00010000 00000007 00010000 00000007"
 expect "version texts" "$(text 16 1 | grep -ao '1\.0\.0\.7' | xargs)" "1.0.0.7 1.0.0.7"
 exit $failed
