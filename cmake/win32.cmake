@@ -67,7 +67,15 @@ add_custom_command(OUTPUT ${KESL_ICONS}
     DEPENDS ${PROJECT_SOURCE_DIR}/res/icons/emblem.svg ${PROJECT_SOURCE_DIR}/tools/icons/make_icons.sh
     COMMENT "Rendering the icons")
 
-kesl_gui_program(monitor KeslWebATMMonitor app/win_main.cpp res/KeslWebATMMonitor.rc ${KESL_ICONS})
+kesl_gui_program(monitor KeslWebATMMonitor app/win_main.cpp platform/win32/entry_point.cpp res/KeslWebATMMonitor.rc
+    ${KESL_ICONS})
+# The monitor starts at its own entry point, which limits where DLLs are looked for, then runs the
+# run-time's start-up (C names have a leading underscore in the 32-bit build).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(monitor PRIVATE -Wl,--entry=_KeslWebATMMonitorStartup)
+else()
+    target_link_options(monitor PRIVATE -Wl,--entry=KeslWebATMMonitorStartup)
+endif()
 set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES
     INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}
     OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/version.h;${PROJECT_SOURCE_DIR}/res/KeslWebATMMonitor.manifest;${KESL_ICONS}")

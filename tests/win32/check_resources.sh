@@ -17,8 +17,12 @@ icons() {  # each image as its size and bits per pixel
 header="$(i686-w64-mingw32-objdump -p "$exe")"
 expect "a GUI program with ASLR and DEP" "$(grep -oE '^(Subsystem|DllCharacteristics)\s+\S+' <<<"$header" | xargs)" \
   "Subsystem 00000002 DllCharacteristics 00000140"
+# Each one a known DLL, which Windows maps from System32 whatever lies in the program's folder.
 expect "system DLLs only" "$(grep -o 'DLL Name: .*' <<<"$header" | cut -d' ' -f3 | sort -f | xargs)" \
   "ADVAPI32.dll KERNEL32.dll msvcrt.dll SHELL32.dll USER32.dll"
+# The program's own entry point, which runs first, looks for DLLs loaded later in System32 alone.
+expect "DLLs loaded by name come from System32" \
+  "$(grep -c -E '\sSetDllDirectoryW$' <<<"$header") $(grep -ac SetDefaultDllDirectories "$exe")" "1 1"
 expect "resources in other languages than Chinese (Taiwan)" "$(wrestool -l "$exe" | grep -vc -- '--language=1028 ')" 0
 
 # Strings 96 to 111 are one block; 103, 104, 105 and 109 are the program's.
