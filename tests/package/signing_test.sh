@@ -67,6 +67,9 @@ msiinfo export unsigned.msi Property | grep -q $'^REBOOT\tReallySuppress\r$' &&
 sign() { osslsigncode sign -pkcs12 legacy.p12 -readpass pin -h "$1" -in "$2" -out "$3" >/dev/null; }
 sign sha256 unsigned.msi half.msi
 osslsigncode remove-signature -in signed.msi -out stripped.msi >/dev/null && sign sha1 stripped.msi sha1.msi
+# Signed as it should be, then given a time stamp whose own signature does not verify: the package's
+# signature still does.
+sign sha256 stripped.msi unstamped.msi && osslsigncode add -ts "$tsa/corrupt" -in unstamped.msi -out stamped-wrong.msi >/dev/null
 cp unsigned.msi tampered.msi && msibuild tampered.msi -q "DELETE FROM \`Property\` WHERE \`Property\` = 'ARPNOMODIFY'"
 # A monitor changed in .text and so in its PE checksum, with a buildinfo that names another binutils.
 flip() { printf "\\$(printf %o $(($(od -An -tu1 -j "$2" -N1 "$1") ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
@@ -89,6 +92,7 @@ folder.msi|FAIL: folder.msi: a folder, not a package
 -c ca.pem unsigned.msi|FAIL: unsigned.msi: unsigned, though a CA file was given: both signatures are required
 half.msi|FAIL: half.msi: the package is signed, the monitor in it is not
 -c ca.pem sha1.msi|FAIL: sha1.msi: the package is signed with SHA1, not SHA-256
+-c ca.pem stamped-wrong.msi|FAIL: stamped-wrong.msi: the time stamp of the package does not verify against ca.pem
 -c ca.pem -r revoked.crl signed.msi|FAIL: signed.msi: the signature of KeslWebATMMonitor.exe does not verify against ca.pem: certificate revoked
 -c ca.pem signed.msi|PASS: signed.msi is commit $commit, byte for byte; $signed; revocation not checked
 tampered.msi|FAIL: tampered.msi: differs from this commit's package in table Property
