@@ -107,21 +107,26 @@ set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 3
 set_tests_properties(wine.standins PROPERTIES FIXTURES_SETUP wine DEPENDS wine.session.start)
 set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
 
-# End to end: the real programs on the virtual desktop, read and driven as a user would.
-add_executable(win32_e2e_tests tests/e2e/monitor_test.cpp)
-target_link_libraries(win32_e2e_tests PRIVATE gtest_main user32 gdi32 shell32)
-target_compile_options(win32_e2e_tests PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
-target_include_directories(win32_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})
-add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
-add_test(NAME wine.e2e COMMAND win32_e2e_tests)
-set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
+# The acceptance program: the package installed, the monitor walked through as a user would, upgraded,
+# refused when older and removed; on real Windows from the kit, here under Wine (tests/acceptance/).
+add_executable(acceptance tests/acceptance/acceptance.cpp tests/acceptance/report.cpp tests/acceptance/system.cpp
+    tests/acceptance/tray.cpp)
+set_target_properties(acceptance PROPERTIES OUTPUT_NAME KeslAcceptance)
+target_link_libraries(acceptance PRIVATE user32 gdi32 shell32 advapi32 version wintrust crypt32)
+target_link_options(acceptance PRIVATE -municode)
+target_compile_options(acceptance PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
+target_include_directories(acceptance PRIVATE ${PROJECT_SOURCE_DIR})
+add_dependencies(acceptance monitor agent_standin terminate_standin)
+add_test(NAME wine.acceptance COMMAND bash ${PROJECT_SOURCE_DIR}/tests/acceptance/run_under_wine.sh ${CMAKE_BINARY_DIR}
+    ${CMAKE_BINARY_DIR})
+set_tests_properties(wine.acceptance PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
 
 # The installer package, built twice from the shipped monitor, installed, upgraded and removed in
 # the prefix as a deployment system would, silently.
 add_test(NAME wine.package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh ${KESL_SHIPPED_BUILD})
-set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300 DEPENDS wine.e2e)
+set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300 DEPENDS wine.acceptance)
 
-set_tests_properties(wine.session.start wine.session.stop wine.standins wine.e2e wine.package PROPERTIES
+set_tests_properties(wine.session.start wine.session.stop wine.standins wine.acceptance wine.package PROPERTIES
     LABELS wine ENVIRONMENT KESL_WINDOWS_BUILD=${KESL_WINDOWS_BUILD})
 
 if(KESL_WINDOWS_BUILD STREQUAL win32)

@@ -124,17 +124,17 @@ inline void Click(const RECT& area, bool right = false) {
 
 enum class Look { Empty, Colour, Grey };
 
-// The look of tray icon index, counted from the right end of the notification area.
-inline Look TraySlot(int index) {
-    const RECT bar = Taskbar();
+inline const wchar_t* NameOf(Look look) {
+    return look == Look::Empty ? L"empty" : look == Look::Colour ? L"colour" : L"grey";
+}
+
+// What is drawn in area over background: nothing, something in colour, or only greys.
+inline Look LookIn(const RECT& area, COLORREF background) {
     HDC screen = GetDC(nullptr);
-    // The taskbar's own colour, from its middle where nothing is drawn.
-    const COLORREF background = GetPixel(screen, (bar.left + bar.right) / 2, bar.top + 2);
-    const int right = bar.right - index * SlotWidth() - kSlotBorder;
     int drawn = 0;
     int coloured = 0;
-    for (int x = right - GetSystemMetrics(SM_CXSMICON); x < right; ++x) {
-        for (int y = bar.top + 1; y < bar.bottom - 1; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+        for (int y = area.top; y < area.bottom; ++y) {
             const COLORREF c = GetPixel(screen, x, y);
             if (c == background) continue;
             ++drawn;
@@ -146,6 +146,24 @@ inline Look TraySlot(int index) {
     if (drawn < 20) return Look::Empty;
     return coloured * 10 > drawn ? Look::Colour : Look::Grey;
 }
+
+// Tray icon index's slot, counted from the right end of Wine's taskbar.
+inline RECT TraySlotArea(int index) {
+    const RECT bar = Taskbar();
+    const int right = bar.right - index * SlotWidth() - kSlotBorder;
+    return {right - GetSystemMetrics(SM_CXSMICON), bar.top + 1, right, bar.bottom - 1};
+}
+
+// The taskbar's own colour, from its middle where nothing is drawn.
+inline COLORREF TaskbarColour() {
+    const RECT bar = Taskbar();
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, (bar.left + bar.right) / 2, bar.top + 2);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+inline Look TraySlot(int index) { return LookIn(TraySlotArea(index), TaskbarColour()); }
 
 inline bool WaitForSlot(int index, Look look) {
     return WaitUntil([&] { return TraySlot(index) == look; });

@@ -1,0 +1,508 @@
+// KeslAcceptance: the monitor's package checked on this machine as a deployment and a user meet
+// it: installed silently, the monitor started as at log-on, its icon, menu, boxes and state file
+// walked through, the taskbar made anew, an upgrade over it, an older package refused, and the
+// package removed. Run as an administrator on a disposable Windows machine; make test runs it
+// under Wine, where the checks that Wine cannot take are skipped with their reason.
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <ctime>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/acceptance/desktop.h"
+#include "tests/acceptance/report.h"
+#include "tests/acceptance/system.h"
+#include "tests/acceptance/tray.h"
+
+namespace {
+
+const wchar_t kProduct[] = L"Kesl銀行晶片金融卡安控元件";
+const wchar_t kMonitorImage[] = L"KeslWebATMMonitor.exe";
+const wchar_t kAgentImage[] = L"KeslWebATMAgent.exe";
+const wchar_t kBoxCaption[] = L"Kesl銀行";
+const wchar_t kDowngradeMessage[] = L"已安裝較新版本的 Kesl銀行晶片金融卡安控元件";
+enum MenuItem { kAbout, kRestart, kStop, kExit };
+constexpr long kRestartRequired = 3010;
+constexpr long kInstallFailure = 1603;
+constexpr DWORD kInstallerWait = 60 * 1000;
+
+struct Options {
+    std::wstring kit;
+    std::wstring out = L"report";
+    bool allowInstalledComponent = false;
+};
+
+// What the kit holds and where the package puts things.
+struct Kit {
+    std::wstring package, upgrade, agent, terminate;
+    std::wstring version, upgradeVersion;  // the monitor's four fields, from the packages' names
+};
+
+struct Machine {
+    std::wstring componentFolder;  // where the monitor looks for the agent: Program Files of its kind
+    std::wstring monitor;          // where the package installs it: the 32-bit Program Files
+    std::wstring agent;
+    std::wstring stateFile;
+};
+
+std::wstring VersionInName(const std::wstring& path) {
+    const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    const std::size_t start = name.find(L'-') + 1;
+    std::wstring version = name.substr(start, name.find_first_not_of(L"0123456789.", start) - start);
+    while (!version.empty() && version.back() == L'.') version.pop_back();  // the one before "msi"
+    return version;
+}
+
+bool FindKit(const std::wstring& folder, Kit& kit, std::wstring& missing) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\KeslWebATMMonitor-*.msi").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        const std::wstring path = folder + L"\\" + found.cFileName;
+        (std::wcsstr(found.cFileName, L"UPGRADE-CHECK") != nullptr ? kit.upgrade : kit.package) = path;
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    kit.agent = folder + L"\\standins\\KeslWebATMAgent.exe";
+    kit.terminate = folder + L"\\standins\\KeslTerminateService.exe";
+    kit.version = VersionInName(kit.package);
+    kit.upgradeVersion = VersionInName(kit.upgrade);
+    for (const std::wstring* needed : {&kit.package, &kit.upgrade, &kit.agent, &kit.terminate}) {
+        if (needed->empty() || !FileExists(*needed)) missing += (missing.empty() ? L"" : L", ") + *needed;
+    }
+    if (kit.package.empty()) missing = L"the package (KeslWebATMMonitor-VERSION.msi)" + (missing.empty() ? L"" : L"; " + missing);
+    return missing.empty();
+}
+
+Machine MachineOf() {
+    Machine m;
+    wchar_t x86[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, x86);
+    m.componentFolder = ProgramFilesFolder() + L"\\KESL\\WebATM";
+    m.monitor = std::wstring(x86) + L"\\KESL\\WebATM\\KeslWebATMMonitor.exe";
+    m.agent = m.componentFolder + L"\\KeslWebATMAgent.exe";
+    char appData[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
+    m.stateFile = Widen(appData) + L"\\KESL\\info.ini";
+    return m;
+}
+
+// Whether the state file holds what a write of stateDigit stores at some second since from.
+bool StoredSince(const Machine& m, char stateDigit, std::time_t from) {
+    char stored[64] = {};
+    GetPrivateProfileStringA("Settings", "Service", "", stored, sizeof stored, Utf8(m.stateFile).c_str());
+    for (std::time_t time = from; time <= std::time(nullptr); ++time) {
+        char value[16] = {};
+        std::snprintf(value, sizeof value, "%09x", static_cast<unsigned>(time));
+        value[6] = stateDigit;
+        value[9] = value[3];
+        if (std::string(stored) == value) return true;
+    }
+    return false;
+}
+
+RECT NotificationArea() {
+    const RECT bar = Taskbar();
+    return {bar.right - 320 > bar.left ? bar.right - 320 : bar.left, bar.top, bar.right, bar.bottom};
+}
+
+RECT AreaOf(HWND window) {
+    RECT area{};
+    GetWindowRect(window, &area);
+    return area;
+}
+
+// One run of the whole check.
+class Run {
+public:
+    Run(Report& report, const Kit& kit, const Machine& machine) : r_(report), kit_(kit), m_(machine) {}
+
+    void Everything() {
+        const bool wine = RunningUnderWine();
+        Signatures();
+        if (!Install()) return SkipRest(L"the silent install failed");
+        const bool walked = Story(wine);
+        // Nothing the story started outlives it, whatever became of it.
+        EndProcessesNamed(kMonitorImage);
+        EndProcessesNamed(kAgentImage);
+        if (!walked) return SkipRest(L"the monitor's story could not be walked to its end");
+        if (!Upgrade()) return SkipRest(L"the upgrade failed");
+        Downgrade();
+        Removal();
+        EndProcessesNamed(kMonitorImage);
+    }
+
+private:
+    void SkipRest(const std::wstring& why) {
+        for (const char* name : {"upgrade", "downgrade.refused", "removal"}) {
+            if (!Recorded(name)) r_.Skip(name, why);
+        }
+    }
+    bool Recorded(const std::string& prefix) const { return done_.count(prefix) != 0; }
+    void Done(const char* phase) { done_.insert(phase); }
+
+    void Signatures() {
+        std::wstring signer;
+        const LONG package = VerifySignature(kit_.package, signer);
+        if (package == TRUST_E_NOSIGNATURE) {
+            r_.Skip("signatures", L"the package is unsigned (a kit built without a signing key)");
+            return;
+        }
+        r_.Expect("signatures.package", package == 0,
+                  package == 0 ? L"trusted by Windows, signed by " + signer
+                               : L"WinVerifyTrust says 0x" + Hex(package) + L" (signer: " + signer + L")");
+        packageSigned_ = true;
+    }
+
+    bool Install() {
+        r_.Note(L"installs the package " + kit_.package + L" silently, and the stand-ins into " + m_.componentFolder);
+        CopyInto(kit_.agent, m_.componentFolder);
+        CopyInto(kit_.terminate, m_.componentFolder);
+        const long code = RunMsiexec(L"/i \"" + kit_.package + L"\" /qn /l*v \"" + r_.Folder() + L"\\install.log\"");
+        if (!r_.Expect("install.silent", code == 0, L"msiexec /i /qn exit code " + std::to_wstring(code))) return false;
+        const std::wstring version = FileVersion(m_.monitor);
+        r_.Expect("install.file", version == kit_.version, m_.monitor + L", file version " + version);
+        const std::wstring runValue = MonitorRunValue();
+        r_.Expect("install.run-value", runValue == L"\"" + m_.monitor + L"\"", L"HKLM ...\\Run\\KeslWebATMMonitor (32-bit view) = " + runValue);
+        const std::vector<std::wstring> entries = InstalledEntries(kProduct);
+        r_.Expect("install.entry", entries.size() == 1,
+                  std::to_wstring(entries.size()) + L" entries in the installed programs" +
+                      (entries.empty() ? L"" : L", version " + entries[0]));
+        if (packageSigned_) {
+            std::wstring signer;
+            const LONG monitor = VerifySignature(m_.monitor, signer);
+            r_.Expect("signatures.monitor", monitor == 0,
+                      monitor == 0 ? L"the installed monitor is trusted by Windows, signed by " + signer
+                                   : L"WinVerifyTrust says 0x" + Hex(monitor));
+        }
+        return true;
+    }
+
+    // Starts the installed monitor as the Run value does at log-on; its process number, or 0.
+    DWORD StartAtLogOn(Started& monitor, bool check) {
+        std::wstring how;
+        const bool started = StartAsShellUser(MonitorRunValue(), monitor, how);
+        const DWORD id = started ? monitor.info.dwProcessId : 0;
+        const bool window = id != 0 && WaitForWindow(id, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
+        if (!check) return window ? id : 0;
+        r_.Expect("logon.start", window, L"the Run value's command, started " + how);
+        if (RunningUnderWine()) {
+            r_.Skip("logon.unelevated", L"Wine has no UAC: every program runs with one token");
+        } else {
+            const int elevated = ElevationOf(monitor.info.hProcess);
+            r_.Expect("logon.unelevated", elevated == 0,
+                      elevated == 0 ? L"the monitor runs unelevated, " + how
+                                    : elevated == 1 ? L"the monitor runs elevated, " + how : L"its token cannot be read");
+        }
+        return window ? id : 0;
+    }
+
+    // The icon, the menu, the About box, Stop and Restart with their boxes, the state file, the
+    // agent processes, the box brought to the front, the taskbar made anew, and Exit.
+    bool Story(bool wine) {
+        Started agent;
+        StartProgram(L"\"" + m_.agent + L"\"", agent);
+        if (!r_.Expect("agent.started", WaitUntil([] { return ProcessesNamed(kAgentImage).size() == 1; }),
+                       L"the stand-in agent, " + m_.agent))
+            return false;
+        // A stored stop, which start-up overwrites since the agent runs.
+        const std::wstring stateFolder = FolderOf(m_.stateFile);
+        DeleteFileW(stateFolder.c_str());
+        SHCreateDirectoryExW(nullptr, stateFolder.c_str(), nullptr);
+        WritePrivateProfileStringW(L"Settings", L"Service", L"0aaaaa1aaa", m_.stateFile.c_str());
+
+        std::time_t since = std::time(nullptr);
+        Started monitor;
+        const DWORD id = StartAtLogOn(monitor, true);
+        if (id == 0) return false;
+        r_.Expect("logon.state-file", StoredSince(m_, '0', since), L"start-up records what the process list shows: running");
+
+        IconPlace place;
+        const bool shown = WaitForLook(id, Look::Colour, place);
+        r_.Screenshot(NotificationArea(), L"notification-area");
+        if (!r_.Expect("tray.icon", shown, L"found " + place.how)) return false;
+        IconLook("tray.look-running", place, Look::Colour);
+
+        TaskbarAnew(id, wine);
+
+        std::wstring how;
+        HWND menu = OpenMenu(id, how);
+        if (menu != nullptr) r_.Screenshot(AreaOf(menu), L"menu");
+        // Wine keeps a menu's items in its owner's process, where no other program reads them.
+        const std::wstring texts = menu ? MenuTexts(menu) : L"";
+        const bool readable = !(texts.empty() && wine);
+        if (!r_.Expect("tray.menu", menu != nullptr && (!readable || texts == L"關於 | 重啟ATM安控元件 | 停止ATM安控元件 | 結束"),
+                       menu == nullptr ? L"no menu opened by " + how
+                                       : L"opened by " + how + L": " + (readable ? texts : L"its items cannot be read under Wine")))
+            return false;
+        ChooseMenuItem(menu, kAbout);
+        About(id);
+
+        // Stop, making way for the state folder where a plain file stands.
+        DeleteFileW(m_.stateFile.c_str());
+        RemoveDirectoryW(stateFolder.c_str());
+        CloseHandle(CreateFileW(stateFolder.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        HWND box = Choose(id, kStop, "stop.box", L"停止ATM安控元件成功");
+        if (box == nullptr) return false;
+        r_.Expect("stop.agent", ProcessesNamed(kAgentImage).empty(), L"agent processes left: " + Count(kAgentImage));
+        BoxToFront(id, box);
+        since = std::time(nullptr);
+        if (!ClickButton(box, IDOK)) return Fail("stop.box", L"the box did not close on OK");
+        IconLook("stop.look", WaitAndPlace(id, Look::Grey), Look::Grey);
+        r_.Expect("stop.state-file", StoredSince(m_, '1', since), L"Stopped recorded once the box was dismissed");
+
+        box = Choose(id, kRestart, "restart.box", L"重啟ATM安控元件成功");
+        if (box == nullptr) return false;
+        r_.Expect("restart.agent", WaitUntil([] { return ProcessesNamed(kAgentImage).size() == 1; }),
+                  L"agent processes: " + Count(kAgentImage));
+        since = std::time(nullptr);
+        if (!ClickButton(box, IDOK)) return Fail("restart.box", L"the box did not close on OK");
+        IconLook("restart.look", WaitAndPlace(id, Look::Colour), Look::Colour);
+        r_.Expect("restart.state-file", StoredSince(m_, '0', since), L"Running recorded once the box was dismissed");
+        OneIcon("restart.one-icon", id);
+
+        TrayIcon last;
+        FindTrayIcon(id, last);
+        menu = OpenMenu(id, how);
+        if (menu == nullptr) return Fail("exit", L"no menu opened");
+        ChooseMenuItem(menu, kExit);
+        const long code = monitor.WaitForExit(30000);
+        r_.Expect("exit", code == 0 && WaitForIconGone(last), L"exit code " + std::to_wstring(code) +
+                                                                  (WaitForIconGone(last) ? L", icon gone" : L", its icon left behind"));
+        EndProcessesNamed(kAgentImage);
+        return code == 0;
+    }
+
+    void TaskbarAnew(DWORD id, bool wine) {
+        TrayIcon icon;
+        FindTrayIcon(id, icon);
+        if (wine) {
+            // Wine has no Explorer to end: its taskbar is made anew as the shell does it, without
+            // the icon, and every window is told. The monitor's first add then fails, as one the
+            // shell took but answered too late does, and is tried again.
+            NOTIFYICONDATAW entry{sizeof entry, icon.window, 107};
+            Shell_NotifyIconW(NIM_DELETE, &entry);
+            WaitForSlot(0, Look::Empty);
+            Shell_NotifyIconW(NIM_ADD, &entry);  // no image: the slot stays empty
+            PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+            IconPlace place;
+            r_.Expect("taskbar.anew", WaitForLook(id, Look::Colour, place),
+                      L"the icon came back after TaskbarCreated (under Wine the taskbar's re-creation is simulated: "
+                      L"there is no Explorer to restart)");
+            return;
+        }
+        r_.Note(L"ends Explorer and starts it again");
+        std::wstring how;
+        const bool restarted = RestartExplorer(how);
+        IconPlace place;
+        const bool back = restarted && WaitForLook(id, Look::Colour, place);
+        r_.Screenshot(NotificationArea(), L"after-explorer-restart");
+        r_.Expect("taskbar.anew", back, L"Explorer " + how + (back ? L"; the icon came back" : L"; the icon did not come back"));
+    }
+
+    void About(DWORD id) {
+        HWND about = WaitForWindow(id, L"#32770", L"關於 Kesl銀行晶片金融卡安控元件");
+        if (about == nullptr) {
+            r_.Fail("about", L"no About box");
+            return;
+        }
+        r_.Screenshot(AreaOf(about), L"about");
+        std::wstring texts;
+        for (HWND c = GetWindow(about, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (!TextOf(c).empty() && TextOf(c)[0] != L'\xFFFF') texts += (texts.empty() ? L"" : L" | ") + TextOf(c);
+        }
+        const bool closed = ClickButton(about, IDOK);
+        r_.Expect("about", closed && texts == L"Kesl銀行晶片金融卡安控元件 " + kit_.version +
+                                                 L" (001)版 | Copyright (C) 2026 Kesl銀行 版權所有 | 確定",
+                  texts + (closed ? L"" : L"; it did not close on OK"));
+    }
+
+    // Chooses item from the menu; the box that answers when it says expected, else null.
+    HWND Choose(DWORD id, MenuItem item, const char* check, const std::wstring& expected) {
+        std::wstring how;
+        HWND menu = OpenMenu(id, how);
+        if (menu == nullptr) {
+            r_.Fail(check, L"no menu opened");
+            return nullptr;
+        }
+        ChooseMenuItem(menu, item);
+        HWND box = WaitForWindow(id, L"#32770", kBoxCaption);
+        const std::wstring text = box ? TextOf(GetDlgItem(box, 0xFFFF)) : L"no message box";
+        if (box != nullptr) r_.Screenshot(AreaOf(box), Widen(check));
+        const bool okOnly = box != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
+        return r_.Expect(check, text == expected && okOnly, text + (okOnly ? L", OK alone" : L", not OK alone")) ? box : nullptr;
+    }
+
+    // The box, lost behind another window, comes to the front at a press on the icon.
+    void BoxToFront(DWORD id, HWND box) {
+        HWND other = CreateWindowW(L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(other);
+        TrayIcon icon;
+        FindTrayIcon(id, icon);
+        std::wstring how;
+        PressIcon(id, PlaceOf(icon), how);
+        r_.Expect("stop.box-to-front", WaitUntil([&] { return GetForegroundWindow() == box; }), L"pressed by " + how);
+        DestroyWindow(other);
+    }
+
+    IconPlace WaitAndPlace(DWORD id, Look look) {
+        IconPlace place;
+        WaitForLook(id, look, place);
+        return place;
+    }
+
+    void IconLook(const char* check, const IconPlace& place, Look expected) {
+        if (!place.visible) {
+            r_.Skip(check, L"Windows keeps the icon " + place.how + L": its look cannot be read from the screen");
+            return;
+        }
+        const Look seen = LookOf(place);
+        r_.Screenshot(place.area, Widen(check));
+        r_.Expect(check, seen == expected, std::wstring(L"the icon is drawn in ") + NameOf(seen));
+    }
+
+    void OneIcon(const char* check, DWORD id) {
+        if (RunningUnderWine()) {
+            r_.Expect(check, WaitForSlot(1, Look::Empty), L"the slot beside the monitor's icon is empty");
+            return;
+        }
+        // The other presentation's identifier must be gone from the shell.
+        TrayIcon icon;
+        FindTrayIcon(id, icon);
+        r_.Expect(check, icon.id != 0 && !ShellHoldsIcon(icon.window, icon.id == 107 ? 129u : 107u),
+                  L"the shell holds one icon of the monitor's window");
+    }
+
+    bool Upgrade() {
+        Started old;
+        const DWORD oldId = StartAtLogOn(old, false);
+        if (oldId == 0) return Fail("upgrade", L"the installed monitor did not start");
+        const long code = RunMsiexec(L"/i \"" + kit_.upgrade + L"\" /qb /l*v \"" + r_.Folder() + L"\\upgrade.log\"");
+        r_.Expect("upgrade.exit-code", code == 0,
+                  L"msiexec /i /qb exit code " + std::to_wstring(code) +
+                      (code == kRestartRequired ? L": a file was in use and waits for a restart" : L""));
+        r_.Expect("upgrade.old-monitor-ended", old.WaitForExit(kInstallerWait) >= 0, L"the monitor running before the upgrade");
+        const std::wstring version = FileVersion(m_.monitor);
+        r_.Expect("upgrade.file", version == kit_.upgradeVersion, m_.monitor + L", file version " + version);
+        // After an upgrade with a user interface the package starts the monitor again.
+        DWORD newId = 0;
+        const bool again = WaitUntil([&] {
+            for (DWORD p : ProcessesNamed(kMonitorImage)) {
+                if (p != oldId && _wcsicmp(ImagePathOf(p).c_str(), m_.monitor.c_str()) == 0) newId = p;
+            }
+            return newId != 0 && WaitForWindow(newId, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
+        });
+        r_.Expect("upgrade.monitor-running-again", again && ProcessesNamed(kMonitorImage).size() == 1,
+                  std::to_wstring(ProcessesNamed(kMonitorImage).size()) + L" monitor running, " +
+                      (again ? L"a new process from " + m_.monitor : L"none started by the package"));
+        if (again) {
+            IconPlace place;
+            WaitForLook(newId, Look::Grey, place);  // no agent runs now
+            r_.Screenshot(NotificationArea(), L"after-upgrade");
+            OneIcon("upgrade.one-icon", newId);
+        }
+        upgradedMonitor_ = newId;
+        Done("upgrade");
+        return code == 0;
+    }
+
+    void Downgrade() {
+        const std::wstring log = r_.Folder() + L"\\downgrade.log";
+        const long code = RunMsiexec(L"/i \"" + kit_.package + L"\" /qn /l*v \"" + log + L"\"");
+        const bool said = ReadLogText(log).find(kDowngradeMessage) != std::wstring::npos;
+        const bool stillRunning = upgradedMonitor_ != 0 && !ProcessesNamed(kMonitorImage).empty();
+        r_.Expect("downgrade.refused", code == kInstallFailure && said && stillRunning,
+                  L"msiexec /i (older) exit code " + std::to_wstring(code) + (said ? L", its message in the log" : L", no message in the log") +
+                      (stillRunning ? L", the monitor still running" : L", no monitor running"));
+        Done("downgrade.refused");
+    }
+
+    void Removal() {
+        const bool stateBefore = FileExists(m_.stateFile);
+        const long code = RunMsiexec(L"/x \"" + kit_.upgrade + L"\" /qn /l*v \"" + r_.Folder() + L"\\remove.log\"");
+        r_.Expect("removal.exit-code", code == 0, L"msiexec /x /qn exit code " + std::to_wstring(code));
+        r_.Expect("removal.monitor-ended", WaitUntil([] { return ProcessesNamed(kMonitorImage).empty(); }),
+                  Count(kMonitorImage) + L" monitor running");
+        r_.Expect("removal.gone", !FileExists(m_.monitor) && MonitorRunValue().empty() && InstalledEntries(kProduct).empty(),
+                  std::wstring(L"file ") + (FileExists(m_.monitor) ? L"left" : L"gone") + L", Run value " +
+                      (MonitorRunValue().empty() ? L"gone" : L"left") + L", " + std::to_wstring(InstalledEntries(kProduct).size()) +
+                      L" entries in the installed programs");
+        r_.Expect("removal.kept", stateBefore && FileExists(m_.stateFile) && FileExists(m_.agent),
+                  L"the user's state file and the component's agent program stay");
+        Done("removal");
+    }
+
+    bool Fail(const char* check, const std::wstring& why) {
+        r_.Fail(check, why);
+        return false;
+    }
+
+    static std::wstring Count(const wchar_t* image) { return std::to_wstring(ProcessesNamed(image).size()); }
+    static std::wstring Hex(LONG value) {
+        wchar_t text[16] = {};
+        std::swprintf(text, 16, L"%08lX", static_cast<unsigned long>(value));
+        return text;
+    }
+
+    Report& r_;
+    const Kit& kit_;
+    const Machine& m_;
+    bool packageSigned_ = false;
+    DWORD upgradedMonitor_ = 0;
+    std::set<std::string> done_;
+};
+
+bool ParseOptions(int count, wchar_t** arguments, Options& options) {
+    options.kit = FolderOf([] {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        return std::wstring(self);
+    }());
+    for (int i = 1; i < count; ++i) {
+        const std::wstring a = arguments[i];
+        if (a == L"--kit" && i + 1 < count) options.kit = arguments[++i];
+        else if (a == L"--out" && i + 1 < count) options.out = arguments[++i];
+        else if (a == L"--allow-installed-component") options.allowInstalledComponent = true;
+        else return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int wmain(int count, wchar_t** arguments) {
+    SetConsoleOutputCP(CP_UTF8);
+    Options options;
+    if (!ParseOptions(count, arguments, options)) {
+        std::printf("usage: KeslAcceptance.exe [--kit FOLDER] [--out FOLDER] [--allow-installed-component]\n");
+        return 2;
+    }
+    if (!RunningUnderWine() && !ThisProgramIsElevated()) {
+        std::printf("KeslAcceptance: run it as an administrator (it installs and removes a package)\n");
+        return 2;
+    }
+    const Machine machine = MachineOf();
+    Kit kit;
+    std::wstring missing;
+    const bool kitWhole = FindKit(options.kit, kit, missing);
+    if (kitWhole && FileExists(machine.agent) && !SameBytes(machine.agent, kit.agent) && !options.allowInstalledComponent) {
+        std::printf("KeslAcceptance: the component is installed here (%s is not the stand-in); this run installs "
+                    "stand-ins and removes the package: run it on a disposable machine, or give --allow-installed-component\n",
+                    Utf8(machine.agent).c_str());
+        return 2;
+    }
+    SHCreateDirectoryExW(nullptr, options.out.c_str(), nullptr);
+    Report report(options.out);
+    if (report.Expect("kit", kitWhole, kitWhole ? L"version " + kit.version + L", upgrade check " + kit.upgradeVersion
+                                                : L"missing: " + missing)) {
+        Run(report, kit, machine).Everything();
+    }
+    report.Write();
+    std::printf("Report: %s\\report.html\n%s\n", Utf8(options.out).c_str(), report.Summary().c_str());
+    return report.Failed() ? 1 : 0;
+}

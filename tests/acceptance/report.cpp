@@ -1,0 +1,161 @@
+#include "tests/acceptance/report.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+const char* Word(Verdict verdict) {
+    return verdict == Verdict::Pass ? "PASS" : verdict == Verdict::Fail ? "FAIL" : "SKIP";
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// A 24-bit bottom-up BMP of the screen's area.
+bool SaveScreenArea(const RECT& area, const std::wstring& path) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB};
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::vector<char> pixels(stride * static_cast<DWORD>(height));
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof info + pixels.size()), 0, 0,
+                          static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof info)};
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    bytes.append(pixels.data(), pixels.size());
+    return WriteWholeFile(path, bytes);
+}
+
+}  // namespace
+
+std::string Utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Widen(const std::string& text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+Report::Report(std::wstring folder) : folder_(std::move(folder)) {}
+
+void Report::Record(const std::string& name, Verdict verdict, const std::wstring& detail) {
+    results_.push_back({name, verdict, detail, pending_});
+    pending_.clear();
+    const std::string line = std::string(Word(verdict)) + " " + name + (detail.empty() ? "" : ": " + Utf8(detail));
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void Report::Pass(const std::string& name, const std::wstring& detail) { Record(name, Verdict::Pass, detail); }
+void Report::Fail(const std::string& name, const std::wstring& detail) { Record(name, Verdict::Fail, detail); }
+void Report::Skip(const std::string& name, const std::wstring& reason) { Record(name, Verdict::Skip, reason); }
+
+bool Report::Expect(const std::string& name, bool ok, const std::wstring& detail) {
+    Record(name, ok ? Verdict::Pass : Verdict::Fail, detail);
+    return ok;
+}
+
+void Report::Screenshot(const RECT& area, const std::wstring& title) {
+    const std::wstring file = std::to_wstring(results_.size() + 1) + L"-" + title + L".bmp";
+    if (SaveScreenArea(area, folder_ + L"\\" + file)) pending_.push_back(file);
+}
+
+void Report::Note(const std::wstring& line) {
+    notes_.push_back(line);
+    std::printf("  %s\n", Utf8(line).c_str());
+    std::fflush(stdout);
+}
+
+bool Report::Failed() const {
+    for (const CheckResult& r : results_) {
+        if (r.verdict == Verdict::Fail) return true;
+    }
+    return false;
+}
+
+std::string Report::Summary() const {
+    int counts[3] = {};
+    for (const CheckResult& r : results_) ++counts[static_cast<int>(r.verdict)];
+    return std::to_string(counts[0]) + " passed, " + std::to_string(counts[1]) + " failed, " + std::to_string(counts[2]) +
+           " skipped";
+}
+
+void Report::Write() const {
+    std::ostringstream text;
+    int failures = 0, skipped = 0;
+    for (const CheckResult& r : results_) {
+        text << Word(r.verdict) << ' ' << r.name << (r.detail.empty() ? "" : ": " + Utf8(r.detail)) << "\r\n";
+        failures += r.verdict == Verdict::Fail;
+        skipped += r.verdict == Verdict::Skip;
+    }
+
+    std::ostringstream junit;
+    junit << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n<testsuite name=\"KeslAcceptance\" tests=\""
+          << results_.size() << "\" failures=\"" << failures << "\" skipped=\"" << skipped << "\">\n";
+    for (const CheckResult& r : results_) {
+        junit << "  <testcase classname=\"KeslAcceptance\" name=\"" << Escaped(r.name) << "\"";
+        const std::string detail = Escaped(Utf8(r.detail));
+        if (r.verdict == Verdict::Pass) junit << "><system-out>" << detail << "</system-out></testcase>\n";
+        else junit << "><" << (r.verdict == Verdict::Fail ? "failure" : "skipped") << " message=\"" << detail << "\"/></testcase>\n";
+    }
+    junit << "</testsuite>\n</testsuites>\n";
+
+    std::ostringstream page;
+    page << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>KeslWebATMMonitor acceptance</title>"
+            "<style>body{font-family:sans-serif}td{vertical-align:top;padding:4px}.PASS{color:green}.FAIL{color:red}"
+            ".SKIP{color:gray}img{max-width:480px;border:1px solid #ccc}</style></head><body>\n"
+         << "<h1>KeslWebATMMonitor acceptance: " << (failures ? "FAILED" : "passed") << "</h1>\n<p>"
+         << results_.size() - failures - skipped << " passed, " << failures << " failed, " << skipped << " skipped</p>\n";
+    if (!notes_.empty()) {
+        page << "<h2>What the run did to this machine</h2><ul>\n";
+        for (const std::wstring& n : notes_) page << "<li>" << Escaped(Utf8(n)) << "</li>\n";
+        page << "</ul>\n";
+    }
+    page << "<table>\n";
+    for (const CheckResult& r : results_) {
+        page << "<tr><td class=\"" << Word(r.verdict) << "\">" << Word(r.verdict) << "</td><td>" << Escaped(r.name)
+             << "</td><td>" << Escaped(Utf8(r.detail));
+        for (const std::wstring& s : r.screenshots) page << "<br><img src=\"" << Escaped(Utf8(s)) << "\" alt=\"" << Escaped(Utf8(s)) << "\">";
+        page << "</td></tr>\n";
+    }
+    page << "</table></body></html>\n";
+    WriteWholeFile(folder_ + L"\\results.txt", text.str());
+    WriteWholeFile(folder_ + L"\\junit.xml", junit.str());
+    WriteWholeFile(folder_ + L"\\report.html", page.str());
+}

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# make test's run of the acceptance program under Wine: a kit of this build's packages and
+# stand-ins, the program run on it, its SKIP lines added to the steps skipped here. Arguments: the
+# build folder whose programs run here, and the folder of the monitor stamped one version later.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../../tools/wine-env.sh"
+build="$(cd "$1" && pwd)" upgrade_build="$(cd "$2" && pwd)"
+kit="$(mktemp -d)"
+out="$root/build/acceptance-$KESL_WINDOWS_BUILD"
+trap 'rm -rf "$kit"' EXIT
+
+# The packages of this build's monitor: on the x86-64 twin, made for this test only, never shipped.
+unsigned() { (unset "${!KESL_SIGN_@}" && "$@"); }
+field() { sed -n "s/^#define KESL_VERSION_$1 \([0-9][0-9]*\)\$/\1/p" "$root/res/version.h"; }
+version="$(field MAJOR).$(field MINOR).$(field PATCH).$(field BUILD)"
+upgrade_version="${version%.*}.$((${version##*.} + 1))"
+unsigned "$root/tools/package/package.sh" "$build" "$kit/built" >/dev/null 2>&1
+unsigned "$root/tools/package/package.sh" "$upgrade_build" "$kit/built" "$upgrade_version" >/dev/null 2>&1
+mv "$kit/built/KeslWebATMMonitor-$version.msi" "$kit/"
+mv "$kit/built/KeslWebATMMonitor-$upgrade_version.msi" "$kit/KeslWebATMMonitor-$upgrade_version-UPGRADE-CHECK-NOT-FOR-RELEASE.msi"
+mkdir "$kit/standins"
+cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$kit/standins/"
+
+rm -rf "$out" && mkdir -p "$out"
+status=0
+# Into a file, not a pipe: the programs it starts inherit its output, and one left running would
+# hold a pipe open.
+timeout 600 wine "$build/KeslAcceptance.exe" --kit "$(winepath -w "$kit")" --out "$(winepath -w "$out")" \
+  </dev/null >"$out/console.txt" 2>&1 || status=$?
+tr -d '\r' <"$out/console.txt"
+tr -d '\r' <"$out/console.txt" | sed -n 's/^SKIP \([^:]*\): \(.*\)/wine.acceptance: \1: skipped, \2/p' >>"$KESL_SKIPPED_STEPS"
+exit $status

@@ -1,0 +1,267 @@
+#include "tests/acceptance/system.h"
+
+#include <shlobj.h>
+#include <softpub.h>
+#include <tlhelp32.h>
+#include <wintrust.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "tests/acceptance/desktop.h"
+
+namespace {
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const {
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+std::string ReadAll(const std::wstring& path) {
+    std::string bytes;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) return bytes;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
+    std::fclose(file);
+    return bytes;
+}
+
+std::wstring RegistryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return L"";
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    DWORD type = 0;
+    const LONG read = RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(opened);
+    return read == ERROR_SUCCESS && type == REG_SZ ? value : L"";
+}
+
+}  // namespace
+
+bool RunningUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+std::wstring ProgramFilesFolder() {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SameBytes(const std::wstring& a, const std::wstring& b) {
+    return FileExists(a) && FileExists(b) && ReadAll(a) == ReadAll(b);
+}
+
+bool CopyInto(const std::wstring& from, const std::wstring& folder) {
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    return CopyFileW(from.c_str(), (folder + L"\\" + from.substr(from.find_last_of(L"\\/") + 1)).c_str(), FALSE) != FALSE;
+}
+
+std::wstring FileVersion(const std::wstring& path) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return L"";
+    std::vector<char> data(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr)
+        return L"";
+    return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+           std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+}
+
+std::vector<DWORD> ProcessesNamed(const wchar_t* imageName) {
+    std::vector<DWORD> ids;
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{sizeof entry};
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (_wcsicmp(entry.szExeFile, imageName) == 0) ids.push_back(entry.th32ProcessID);
+    }
+    return ids;
+}
+
+std::wstring ImagePathOf(DWORD processId) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD length = MAX_PATH * 2;
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, path, &length)) return L"";
+    return path;
+}
+
+void EndProcessesNamed(const wchar_t* imageName) {
+    for (DWORD id : ProcessesNamed(imageName)) {
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (!process) continue;
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 10000);
+    }
+}
+
+Started::~Started() {
+    if (info.hProcess == nullptr) return;
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
+bool Started::Running() const { return info.hProcess != nullptr && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
+
+long Started::WaitForExit(DWORD milliseconds) {
+    DWORD code = 0;
+    if (info.hProcess == nullptr || WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+    return GetExitCodeProcess(info.hProcess, &code) ? static_cast<long>(code) : -1;
+}
+
+bool StartProgram(const std::wstring& commandLine, Started& started) {
+    std::wstring line = commandLine;
+    STARTUPINFOW startup{sizeof startup};
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started.info) != FALSE;
+}
+
+bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how) {
+    DWORD shellId = 0;
+    HWND shell = GetShellWindow();
+    if (shell != nullptr) GetWindowThreadProcessId(shell, &shellId);
+    UniqueHandle shellProcess(shellId != 0 ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellId) : nullptr);
+    HANDLE token = nullptr;
+    HANDLE primary = nullptr;
+    if (shellProcess && OpenProcessToken(shellProcess.get(), TOKEN_DUPLICATE, &token)) {
+        DuplicateTokenEx(token, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT |
+                                    TOKEN_ADJUST_SESSIONID, nullptr, SecurityImpersonation, TokenPrimary, &primary);
+        CloseHandle(token);
+    }
+    UniqueHandle primaryToken(primary);
+    if (primaryToken) {
+        std::wstring line = commandLine;
+        STARTUPINFOW startup{sizeof startup};
+        if (CreateProcessWithTokenW(primaryToken.get(), 0, nullptr, line.data(), 0, nullptr, nullptr, &startup,
+                                    &started.info)) {
+            how = L"with the token of the shell's process (" + std::to_wstring(shellId) + L")";
+            return true;
+        }
+        how = L"CreateProcessWithTokenW failed (" + std::to_wstring(GetLastError()) + L"), so with this program's own token";
+    } else {
+        how = shell == nullptr ? L"no shell window, so with this program's own token"
+                               : L"the shell's token could not be taken, so with this program's own token";
+    }
+    return StartProgram(commandLine, started);
+}
+
+int ElevationOf(HANDLE process) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return -1;
+    UniqueHandle owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) return -1;
+    return elevation.TokenIsElevated ? 1 : 0;
+}
+
+bool ThisProgramIsElevated() { return ElevationOf(GetCurrentProcess()) == 1; }
+
+bool RestartExplorer(std::wstring& how) {
+    DWORD id = 0;
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (taskbar != nullptr) GetWindowThreadProcessId(taskbar, &id);
+    UniqueHandle explorer(id != 0 ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr);
+    if (!explorer || !TerminateProcess(explorer.get(), 1)) {
+        how = taskbar == nullptr ? L"was not running" : L"could not be ended";
+        return false;
+    }
+    WaitForSingleObject(explorer.get(), 10000);
+    // Windows starts a shell that ended unexpectedly again by itself (AutoRestartShell).
+    auto taskbarBack = [] { return FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr; };
+    if (WaitUntil(taskbarBack, std::chrono::seconds(20))) {
+        how = L"was ended, and Windows started it again";
+        return true;
+    }
+    Started started;
+    StartProgram(L"explorer.exe", started);
+    how = L"was ended; Windows did not start it again, so this program did";
+    return WaitUntil(taskbarBack, std::chrono::seconds(30));
+}
+
+long RunMsiexec(const std::wstring& arguments) {
+    Started msiexec;
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    if (!StartProgram(L"\"" + std::wstring(system) + L"\\msiexec.exe\" " + arguments, msiexec)) return -1;
+    return msiexec.WaitForExit(10 * 60 * 1000);
+}
+
+std::wstring ReadLogText(const std::wstring& path) {
+    const std::string bytes = ReadAll(path);
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    std::wstring text;
+    for (UINT codePage : {950u, static_cast<UINT>(CP_ACP)}) {  // the package's messages are in code page 950
+        const int size = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+        if (size <= 0) continue;
+        std::wstring part(static_cast<std::size_t>(size), L'\0');
+        MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), part.data(), size);
+        text += part;
+    }
+    return text;
+}
+
+std::wstring MonitorRunValue() {
+    return RegistryString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"KeslWebATMMonitor",
+                          KEY_WOW64_32KEY);
+}
+
+std::vector<std::wstring> InstalledEntries(const std::wstring& displayName) {
+    std::vector<std::wstring> versions;
+    const wchar_t* uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall, 0, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
+        wchar_t name[256];
+        DWORD size = 256;
+        for (DWORD i = 0; RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+             ++i, size = 256) {
+            const std::wstring entry = std::wstring(uninstall) + L"\\" + name;
+            if (RegistryString(HKEY_LOCAL_MACHINE, entry.c_str(), L"DisplayName", view) != displayName) continue;
+            versions.push_back(RegistryString(HKEY_LOCAL_MACHINE, entry.c_str(), L"DisplayVersion", view));
+        }
+        RegCloseKey(key);
+    }
+    // A 32-bit Windows has one view: the same entry is not counted twice.
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    if (!wow64 && sizeof(void*) == 4) versions.resize(versions.size() / 2);
+    return versions;
+}
+
+LONG VerifySignature(const std::wstring& path, std::wstring& signer) {
+    WINTRUST_FILE_INFO file{sizeof file, path.c_str(), nullptr, nullptr};
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;  // offline: no CRL or OCSP is fetched
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const LONG result = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    if (CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData)) {
+        if (CRYPT_PROVIDER_SGNR* first = WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0)) {
+            if (first->csCertChain > 0 && first->pasCertChain[0].pCert != nullptr) {
+                wchar_t name[256] = {};
+                CertGetNameStringW(first->pasCertChain[0].pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 256);
+                signer = name;
+            }
+        }
+    }
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return result;
+}

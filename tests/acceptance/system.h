@@ -1,0 +1,57 @@
+#pragma once
+// The machine the acceptance run checks: processes and their tokens, the shell, files, the
+// registry and Windows Installer.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+bool RunningUnderWine();
+std::wstring ProgramFilesFolder();  // as this program's kind (and the monitor's) sees it
+std::wstring FolderOf(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool SameBytes(const std::wstring& a, const std::wstring& b);
+bool CopyInto(const std::wstring& from, const std::wstring& folder);
+std::wstring FileVersion(const std::wstring& path);  // "1.0.0.7", or empty
+
+// Processes of an image name, and the program an open process runs.
+std::vector<DWORD> ProcessesNamed(const wchar_t* imageName);
+std::wstring ImagePathOf(DWORD processId);
+void EndProcessesNamed(const wchar_t* imageName);
+
+// A started program, ended and closed when it goes out of scope unless let go.
+struct Started {
+    PROCESS_INFORMATION info{};
+    Started() = default;
+    Started(const Started&) = delete;
+    Started& operator=(const Started&) = delete;
+    ~Started();
+    bool Running() const;
+    long WaitForExit(DWORD milliseconds);  // the exit code, or -1 when it did not end in time
+};
+bool StartProgram(const std::wstring& commandLine, Started& started);
+// Starts commandLine with the token of the logged-on user's shell (the process that owns the
+// shell's window), as the Run value starts it at log-on: unelevated, though this program is
+// elevated. how says which token was used.
+bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how);
+// 1 when the process runs elevated, 0 when not, -1 when that cannot be read.
+int ElevationOf(HANDLE process);
+bool ThisProgramIsElevated();
+
+// Ends Explorer and waits for Windows to start it again (started here where it does not); how
+// says what happened. False when there was no Explorer, or no taskbar came back.
+bool RestartExplorer(std::wstring& how);
+
+// Runs msiexec with arguments and waits for it (10 minutes at most); its exit code, or -1.
+long RunMsiexec(const std::wstring& arguments);
+std::wstring ReadLogText(const std::wstring& path);  // an installer log (UTF-16 or ANSI) as text
+
+// The Run value that starts the monitor at every log-on, in the 32-bit view; empty when absent.
+std::wstring MonitorRunValue();
+// The entries of the installed programs named displayName, in both views, as their versions.
+std::vector<std::wstring> InstalledEntries(const std::wstring& displayName);
+
+// Authenticode as Windows checks it: 0 when trusted, else WinVerifyTrust's result
+// (TRUST_E_NOSIGNATURE for an unsigned file); signer gets the signer's name.
+LONG VerifySignature(const std::wstring& path, std::wstring& signer);
