@@ -11,6 +11,7 @@ packages=(
   fonts-noto-cjk python3-pefile
   wixl msitools gir1.2-libmsi-1.0 python3-gi
   osslsigncode libengine-pkcs11-openssl softhsm2 gnutls-bin
+  zip
 )
 # The x86-64 twin's compiler, only where the twin is built: on hosts that run no 32-bit programs.
 twin_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
