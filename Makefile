@@ -1,4 +1,4 @@
-# make build | make test | make run | make bench | make package | make verify-package | make clean
+# make build | make test | make run | make bench | make package | make verify-package | make kit | make clean
 # Every target first installs what is missing (tools/setup.sh is quiet when all is there).
 
 JOBS ?= $(shell nproc)
@@ -14,7 +14,7 @@ configure = cmake -S . -B build/$(1) --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Rel
 # only recipes, which run after set-up, ask.
 DRIVEN = $(shell bash tools/windows-build.sh)
 
-.PHONY: setup windows-build build native win32 twin test run bench package verify-package clean
+.PHONY: setup windows-build build native win32 twin test run bench package verify-package kit clean
 
 setup:
 	@bash tools/setup.sh
@@ -64,6 +64,13 @@ verify-package: setup
 	@$(if $(value MSI),,$(error usage: make verify-package MSI=path [CA=file] [CRL=file]))
 	@bash tools/package/verify.sh $(if $(value CA),-c $(call quoted,CA)) $(if $(value CRL),-r $(call quoted,CRL)) \
 	  $(call quoted,MSI)
+
+# The acceptance kit for a disposable Windows machine: build/kit/KeslWebATMMonitor-<version>-acceptance.zip
+# and SHA256SUMS, with the package, an upgrade-check package built one version later in a folder of
+# its own, the stand-ins and the acceptance program (README: Trying it on real Windows).
+kit: package
+	@bash tools/kit/upgrade_check.sh build/win32-upgrade-check >/dev/null
+	@bash tools/kit/kit.sh $(WIN32) build/package build/win32-upgrade-check build/kit
 
 clean:
 	rm -rf build

@@ -136,6 +136,11 @@ if(KESL_WINDOWS_BUILD STREQUAL win32)
     # tree made by git archive that must match.
     add_test(NAME package.signing COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/signing_test.sh $<TARGET_FILE_DIR:monitor>)
     set_tests_properties(package.signing PROPERTIES TIMEOUT 300)
+    # The acceptance kit (make kit): its zip, put together from stand-in files, and the workflow
+    # that runs it on hosted Windows runners, through actionlint (installed once into build/).
+    add_test(NAME kit.zip COMMAND bash ${PROJECT_SOURCE_DIR}/tests/kit/kit_test.sh ${CMAKE_BINARY_DIR})
+    add_test(NAME kit.workflow COMMAND bash ${PROJECT_SOURCE_DIR}/tools/lint_workflows.sh)
+    set_tests_properties(kit.zip kit.workflow PROPERTIES TIMEOUT 120)
 endif()
 
 include(cmake/bench.cmake)

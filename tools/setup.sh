@@ -11,7 +11,10 @@ packages=(
   fonts-noto-cjk python3-pefile
   wixl msitools gir1.2-libmsi-1.0 python3-gi
   osslsigncode libengine-pkcs11-openssl softhsm2 gnutls-bin
+  zip
 )
+# npm installs the workflows' linter (tools/lint_workflows.sh); Node.js's own packages bring it too.
+command -v npm >/dev/null || packages+=(npm)
 # The x86-64 twin's compiler, only where the twin is built: on hosts that run no 32-bit programs.
 twin_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 
