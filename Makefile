@@ -67,10 +67,10 @@ verify-package: setup
 
 # The acceptance kit for a disposable Windows machine: build/kit/KeslWebATMMonitor-<version>-acceptance.zip
 # and SHA256SUMS, with the package, an upgrade-check package built one version later in a folder of
-# its own, the stand-ins and the acceptance program (README: Trying it on real Windows).
+# its own (never shipped), the stand-ins and the acceptance program (README: Trying it on real Windows).
 kit: package
-	@bash tools/kit/upgrade_check.sh build/win32-upgrade-check >/dev/null
-	@bash tools/kit/kit.sh $(WIN32) build/package build/win32-upgrade-check build/kit
+	@bash tools/kit/upgrade_check.sh $(WIN32) build/upgrade-check >/dev/null
+	@bash tools/kit/kit.sh $(WIN32) build/package build/upgrade-check build/kit
 
 clean:
 	rm -rf build

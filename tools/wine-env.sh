@@ -24,9 +24,7 @@ display_file="$WINEPREFIX.display"
 if [ -z "${KESL_KEEP_DISPLAY:-}" ] && [ -f "$display_file" ]; then
   export DISPLAY=":$(cat "$display_file")"
 fi
-# Where SHGetFolderPathA(CSIDL_PROGRAM_FILES) points for the programs that run here; the 32-bit
-# package installs into the 32-bit one, "Program Files (x86)", whichever build runs.
+# Where SHGetFolderPathA(CSIDL_PROGRAM_FILES) points for the programs that run here.
 export KESL_INSTALL_DIR="$WINEPREFIX/drive_c/$program_files/KESL/WebATM"
-export KESL_PACKAGE_DIR="$WINEPREFIX/drive_c/Program Files (x86)/KESL/WebATM"
 # The steps a test could not take here, one line each, listed when the tests end.
 export KESL_SKIPPED_STEPS="$root/build/skipped-steps.txt"

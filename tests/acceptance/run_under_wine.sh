@@ -1,24 +1,21 @@
 #!/usr/bin/env bash
 # make test's run of the acceptance program under Wine: a kit of this build's packages and
 # stand-ins, the program run on it, its SKIP lines added to the steps skipped here. Arguments: the
-# build folder whose programs run here, and the folder of the monitor stamped one version later.
+# build folder whose programs run here.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../../tools/wine-env.sh"
-build="$(cd "$1" && pwd)" upgrade_build="$(cd "$2" && pwd)"
+build="$(cd "$1" && pwd)"
 kit="$(mktemp -d)"
 out="$root/build/acceptance-$KESL_WINDOWS_BUILD"
 trap 'rm -rf "$kit"' EXIT
 
-# The packages of this build's monitor: on the x86-64 twin, made for this test only, never shipped.
+# The packages of this build's monitor (on the x86-64 twin, made for this test only, never shipped),
+# and of the same monitor stamped one version later.
 unsigned() { (unset "${!KESL_SIGN_@}" && "$@"); }
-field() { sed -n "s/^#define KESL_VERSION_$1 \([0-9][0-9]*\)\$/\1/p" "$root/res/version.h"; }
-version="$(field MAJOR).$(field MINOR).$(field PATCH).$(field BUILD)"
-upgrade_version="${version%.*}.$((${version##*.} + 1))"
-unsigned "$root/tools/package/package.sh" "$build" "$kit/built" >/dev/null 2>&1
-unsigned "$root/tools/package/package.sh" "$upgrade_build" "$kit/built" "$upgrade_version" >/dev/null 2>&1
-mv "$kit/built/KeslWebATMMonitor-$version.msi" "$kit/"
-mv "$kit/built/KeslWebATMMonitor-$upgrade_version.msi" "$kit/KeslWebATMMonitor-$upgrade_version-UPGRADE-CHECK-NOT-FOR-RELEASE.msi"
+unsigned "$root/tools/package/package.sh" "$build" "$kit/built" 2>/dev/null | xargs -I{} mv {} "$kit/"
+"$root/tools/kit/upgrade_check.sh" "$build" "$kit/built" | xargs -I{} mv {} "$kit/"
+rm -rf "$kit/built"
 mkdir "$kit/standins"
 cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$kit/standins/"
 

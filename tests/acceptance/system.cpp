@@ -213,6 +213,25 @@ std::wstring ReadLogText(const std::wstring& path) {
     return text;
 }
 
+bool ReplacedAtRestart(const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return false;
+    std::vector<wchar_t> names(65536);
+    DWORD size = static_cast<DWORD>(names.size() * sizeof(wchar_t)) - sizeof(wchar_t);
+    const LONG read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(names.data()), &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS) return false;
+    // A list of "\\??\\path" strings, each ended by a terminator; the case of the letters may differ.
+    std::wstring list(names.data(), size / sizeof(wchar_t));
+    std::wstring wanted = path;
+    for (wchar_t& c : list) c = static_cast<wchar_t>(towlower(c));
+    for (wchar_t& c : wanted) c = static_cast<wchar_t>(towlower(c));
+    return list.find(wanted) != std::wstring::npos;
+}
+
 std::wstring MonitorRunValue() {
     return RegistryString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"KeslWebATMMonitor",
                           KEY_WOW64_32KEY);

@@ -47,6 +47,9 @@ bool RestartExplorer(std::wstring& how);
 long RunMsiexec(const std::wstring& arguments);
 std::wstring ReadLogText(const std::wstring& path);  // an installer log (UTF-16 or ANSI) as text
 
+// Whether a file waits for the next restart to be replaced or removed (PendingFileRenameOperations).
+bool ReplacedAtRestart(const std::wstring& path);
+
 // The Run value that starts the monitor at every log-on, in the 32-bit view; empty when absent.
 std::wstring MonitorRunValue();
 // The entries of the installed programs named displayName, in both views, as their versions.
