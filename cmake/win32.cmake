@@ -123,7 +123,7 @@ add_executable(acceptance tests/acceptance/acceptance.cpp tests/acceptance/repor
     tests/acceptance/tray.cpp)
 set_target_properties(acceptance PROPERTIES OUTPUT_NAME KeslAcceptance)
 target_link_libraries(acceptance PRIVATE user32 gdi32 shell32 advapi32 version wintrust crypt32)
-target_link_options(acceptance PRIVATE -municode)
+target_link_options(acceptance PRIVATE -municode -s)
 target_compile_options(acceptance PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_include_directories(acceptance PRIVATE ${PROJECT_SOURCE_DIR})
 add_dependencies(acceptance monitor agent_standin terminate_standin)
