@@ -1,17 +1,13 @@
 #pragma once
-// What a user sees and does on the Wine virtual desktop: programs, the tray icons read from the
-// taskbar's pixels, clicks, and the real menus, dialogs and message boxes.
+// What a user sees and does on the desktop: bounded waits, clicks, the taskbar's pixels, and the
+// real menus, dialogs and message boxes.
 
 #include <windows.h>
-#include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
-#include <ctime>
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 // Polls condition until it holds or timeout passes: a bounded wait, never a fixed sleep.
 inline bool WaitUntil(const std::function<bool()>& condition,
@@ -22,80 +18,6 @@ inline bool WaitUntil(const std::function<bool()>& condition,
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
-}
-
-// A started program; ended and closed when it goes out of scope.
-struct Program {
-    PROCESS_INFORMATION info{};
-    explicit Program(const std::wstring& path, const std::wstring& arguments = L"") {
-        std::wstring line = L"\"" + path + L"\" " + arguments;
-        STARTUPINFOW startup{sizeof startup};
-        if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, 0, 0, nullptr, nullptr, &startup, &info))
-            info = {};
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-    ~Program() {
-        if (info.hProcess == nullptr) return;
-        TerminateProcess(info.hProcess, 1);
-        WaitForSingleObject(info.hProcess, 10000);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-    long WaitForExit(DWORD milliseconds = 60000) {  // the exit code, or -1 when it did not end in time
-        DWORD code = 0;
-        if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
-        return GetExitCodeProcess(info.hProcess, &code) ? static_cast<long>(code) : -1;
-    }
-};
-
-inline std::wstring BuildFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path).substr(0, std::wstring(path).find_last_of(L"\\/"));
-}
-
-inline std::string StateFile() {
-    char path[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
-    return std::string(path) + "\\KESL\\info.ini";
-}
-
-// Whether the stored value is what a write of stateDigit stores at some second since from: the
-// time's low 32 bits as nine hex digits, the state digit at 6, position 3 again at 9.
-inline bool StoredSince(char stateDigit, std::time_t from) {
-    char stored[64] = {};
-    GetPrivateProfileStringA("Settings", "Service", "", stored, sizeof stored, StateFile().c_str());
-    for (std::time_t time = from; time <= std::time(nullptr); ++time) {
-        char value[16] = {};
-        std::snprintf(value, sizeof value, "%09x", static_cast<unsigned>(time));
-        value[6] = stateDigit;
-        value[9] = value[3];
-        if (std::string(stored) == value) return true;
-    }
-    return false;
-}
-
-inline std::vector<DWORD> Agents() {
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{sizeof entry};
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"KeslWebATMAgent.exe") == 0) ids.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return ids;
-}
-
-inline int CountAgents() { return static_cast<int>(Agents().size()); }
-
-inline void EndAllAgents() {
-    for (DWORD id : Agents()) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-        TerminateProcess(process, 1);
-        CloseHandle(process);
-    }
-    WaitUntil([] { return CountAgents() == 0; });
 }
 
 // Each icon is drawn in a slot of small-icon size plus a border, from the taskbar's right end.
@@ -167,24 +89,6 @@ inline Look TraySlot(int index) { return LookIn(TraySlotArea(index), TaskbarColo
 
 inline bool WaitForSlot(int index, Look look) {
     return WaitUntil([&] { return TraySlot(index) == look; });
-}
-
-// The first tray icon's slot, at the taskbar's right end.
-inline RECT FirstTrayIcon() {
-    const RECT bar = Taskbar();
-    return {bar.right - SlotWidth(), bar.top, bar.right, bar.bottom};
-}
-
-// Right-clicks the first tray icon and returns the menu that opens, or null.
-inline HWND OpenTrayMenu() {
-    // Wine drops some clicks on the tray, mostly just after the icon came back: try again.
-    HWND menu = nullptr;
-    for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
-        Click(FirstTrayIcon(), true);
-        WaitUntil([&] { return IsWindowVisible(menu = FindWindowW(L"#32768", nullptr)); }, std::chrono::seconds(2));
-        if (!IsWindowVisible(menu)) menu = nullptr;
-    }
-    return menu;
 }
 
 inline void ClickMenuItem(HWND menu, int index) {

@@ -8,7 +8,8 @@ source "$here/../../tools/wine-env.sh"
 build="$(cd "$1" && pwd)"
 kit="$(mktemp -d)"
 out="$root/build/acceptance-$KESL_WINDOWS_BUILD"
-trap 'rm -rf "$kit"' EXIT
+# A run that ended early may leave a package installed, which the next run's install would meet.
+trap 'for msi in "$kit"/*UPGRADE-CHECK*.msi "$kit"/*.msi; do wine msiexec /x "$msi" /qn &>/dev/null; done; rm -rf "$kit"' EXIT
 
 # The packages of this build's monitor (on the x86-64 twin, made for this test only, never shipped),
 # and of the same monitor stamped one version later.

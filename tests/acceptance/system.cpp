@@ -219,7 +219,7 @@ bool ReplacedAtRestart(const std::wstring& path) {
                       KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
         return false;
     std::vector<wchar_t> names(65536);
-    DWORD size = static_cast<DWORD>(names.size() * sizeof(wchar_t)) - sizeof(wchar_t);
+    DWORD size = static_cast<DWORD>((names.size() - 1) * sizeof(wchar_t));
     const LONG read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
                                        reinterpret_cast<BYTE*>(names.data()), &size);
     RegCloseKey(key);
