@@ -193,6 +193,10 @@ private:
         r_.Expect("logon.start", window, L"the Run value's command, started " + how);
         if (RunningUnderWine()) {
             r_.Skip("logon.unelevated", L"Wine has no UAC: every program runs with one token");
+        } else if (ShellElevation() != 0) {
+            r_.Skip("logon.unelevated", ShellElevation() == 1 ? L"UAC is off here: the shell itself runs elevated, and so "
+                                                                L"does what the Run value starts"
+                                                              : L"no shell whose token the Run value's programs get");
         } else {
             const int elevated = ElevationOf(monitor.info.hProcess);
             r_.Expect("logon.unelevated", elevated == 0,
@@ -291,9 +295,11 @@ private:
             Shell_NotifyIconW(NIM_ADD, &entry);  // no image: the slot stays empty
             PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
             IconPlace place;
-            r_.Expect("taskbar.anew", WaitForLook(id, Look::Colour, place),
-                      L"the icon came back after TaskbarCreated (under Wine the taskbar's re-creation is simulated: "
-                      L"there is no Explorer to restart)");
+            const bool back = WaitForLook(id, Look::Colour, place);
+            r_.Expect("taskbar.anew", back,
+                      std::wstring(back ? L"the icon came back" : L"the icon did not come back") +
+                          L" after TaskbarCreated (under Wine the taskbar's re-creation is simulated: there is no "
+                          L"Explorer to restart)");
             return;
         }
         r_.Note(L"ends Explorer and starts it again");

@@ -127,6 +127,14 @@ bool StartProgram(const std::wstring& commandLine, Started& started) {
     return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started.info) != FALSE;
 }
 
+int ShellElevation() {
+    DWORD shellId = 0;
+    HWND shell = GetShellWindow();
+    if (shell != nullptr) GetWindowThreadProcessId(shell, &shellId);
+    UniqueHandle process(shellId != 0 ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellId) : nullptr);
+    return process ? ElevationOf(process.get()) : -1;
+}
+
 bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how) {
     DWORD shellId = 0;
     HWND shell = GetShellWindow();

@@ -37,6 +37,7 @@ bool StartProgram(const std::wstring& commandLine, Started& started);
 bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how);
 // 1 when the process runs elevated, 0 when not, -1 when that cannot be read.
 int ElevationOf(HANDLE process);
+int ShellElevation();  // of the process that owns the shell's window; -1 without a shell
 bool ThisProgramIsElevated();
 
 // Ends Explorer and waits for Windows to start it again (started here where it does not); how
