@@ -108,8 +108,9 @@ add_dependencies(win32_e2e_tests monitor agent_standin terminate_standin)
 add_test(NAME wine.e2e COMMAND win32_e2e_tests)
 set_tests_properties(wine.e2e PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
 
-# The installer package, built twice from the shipped monitor, installed, upgraded and removed in
-# the prefix as a deployment system would, silently.
+# The installer package, built three times from the shipped monitor (on the twin, from the twin's
+# monitor, for the test only), installed, upgraded over a running monitor silently, as a deployment
+# system would, and with a basic user interface, refused when older and removed in the prefix.
 add_test(NAME wine.package COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh ${KESL_SHIPPED_BUILD})
 set_tests_properties(wine.package PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 300 DEPENDS wine.e2e)
 
