@@ -32,6 +32,15 @@ package_version="$major.$minor.$((patch * 1000 + build_number))"
 product_code="$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' \
   "KeslWebATMMonitor.msi/$package_version")"
 epoch="$(cat "$build/source_date_epoch")"
+# The folder of the taskkill that ends the monitors: for the shipped 32-bit monitor the 32-bit
+# system folder (SysWOW64 on 64-bit Windows); for the x86-64 twin's, which only the tests package,
+# the 64-bit one, since under Wine a 32-bit taskkill cannot name a 64-bit process.
+header="$(od -An -tu4 -j60 -N4 "$build/KeslWebATMMonitor.exe")"
+case "$(od -An -tx2 -j$((header + 4)) -N2 "$build/KeslWebATMMonitor.exe" | tr -d ' ')" in
+  014c) taskkill_folder=SystemFolder ;;
+  8664) taskkill_folder=System64Folder ;;
+  *) echo "package.sh: $build/KeslWebATMMonitor.exe is no x86 or x86-64 Windows program" >&2; exit 1 ;;
+esac
 commit="$(source_commit)"
 
 # The package appears under its name only when it is whole (and signed, when that was asked for).
@@ -70,7 +79,8 @@ export TZ=UTC
 export WINDOWS_LANGUAGE=zh_TW
 # wixl takes no absolute Source path: it runs where the monitor is staged.
 (cd "$stage" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
-  -D MonitorProgram=KeslWebATMMonitor.exe -o package.msi "$root/package/KeslWebATMMonitor.wxs")
+  -D TaskkillFolder="$taskkill_folder" -D MonitorProgram=KeslWebATMMonitor.exe -o package.msi \
+  "$root/package/KeslWebATMMonitor.wxs")
 property() { msiinfo export "$stage/package.msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
 big5() { printf '%s' "$1" | iconv -f UTF-8 -t CP950; }
 printf '\n\n950\t_ForceCodepage\n' >"$stage/_ForceCodepage.idt"
