@@ -164,7 +164,12 @@ private:
         CopyInto(kit_.agent, m_.componentFolder);
         CopyInto(kit_.terminate, m_.componentFolder);
         const long code = RunMsiexec(L"/i \"" + kit_.package + L"\" /qn /l*v \"" + r_.Folder() + L"\\install.log\"");
-        if (!r_.Expect("install.silent", code == 0, L"msiexec /i /qn exit code " + std::to_wstring(code))) return false;
+        // A silent install, as a deployment runs it, starts no monitor: each user's log-on does.
+        const bool noneStarted = ProcessesNamed(kMonitorImage).empty();
+        if (!r_.Expect("install.silent", code == 0 && noneStarted,
+                       L"msiexec /i /qn exit code " + std::to_wstring(code) +
+                           (noneStarted ? L", no monitor started" : L", a monitor started by a silent install")))
+            return false;
         const std::wstring version = FileVersion(m_.monitor);
         r_.Expect("install.file", version == kit_.version, m_.monitor + L", file version " + version);
         const std::wstring runValue = MonitorRunValue();
@@ -392,7 +397,14 @@ private:
         r_.Expect("upgrade.exit-code", code == 0 && !ReplacedAtRestart(m_.monitor),
                   L"msiexec /i /qb exit code " + std::to_wstring(code) +
                       (code == kRestartRequired || ReplacedAtRestart(m_.monitor) ? L": the monitor's file waits for a restart" : L""));
-        r_.Expect("upgrade.old-monitor-ended", old.WaitForExit(kInstallerWait) >= 0, L"the monitor running before the upgrade");
+        // Asked to close, the installing user's monitor ends as 結束 ends it, its icon with it, and
+        // exits with 0; ended by force, it leaves its icon behind and exits with taskkill's 1.
+        const long exitCode = old.WaitForExit(kInstallerWait);
+        r_.Expect("upgrade.old-monitor-closed", exitCode == 0,
+                  exitCode == 0 ? L"the monitor running before the upgrade closed as 結束 closes it (exit code 0)"
+                  : exitCode < 0 ? L"the monitor running before the upgrade still runs"
+                                 : L"the monitor running before the upgrade was ended by force (exit code " +
+                                       std::to_wstring(exitCode) + L"), leaving its icon behind");
         const std::wstring version = FileVersion(m_.monitor);
         r_.Expect("upgrade.file", version == kit_.upgradeVersion, m_.monitor + L", file version " + version);
         // After an upgrade with a user interface the package starts the monitor again.
