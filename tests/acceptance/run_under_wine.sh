@@ -9,7 +9,8 @@ build="$(cd "$1" && pwd)"
 kit="$(mktemp -d)"
 out="$root/build/acceptance-$KESL_WINDOWS_BUILD"
 # A run that ended early may leave a package installed, which the next run's install would meet.
-trap 'for msi in "$kit"/*UPGRADE-CHECK*.msi "$kit"/*.msi; do wine msiexec /x "$msi" /qn &>/dev/null; done; rm -rf "$kit"' EXIT
+remove_packages() { for msi in "$kit"/*UPGRADE-CHECK*.msi "$kit"/*.msi; do wine msiexec /x "$msi" /qn &>/dev/null; done; }
+trap 'remove_packages; rm -rf "$kit"' EXIT
 
 # The packages of this build's monitor (on the x86-64 twin, made for this test only, never shipped),
 # and of the same monitor stamped one version later.
@@ -23,6 +24,7 @@ cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$kit/standins
 if [ "$KESL_WINDOWS_BUILD" = win64 ]; then
   echo "wine.acceptance: the shipped 32-bit monitor installed and run: skipped, 64-bit Wine runs no 32-bit program; the packages are of the twin's monitor, made for this test only" >>"$KESL_SKIPPED_STEPS"
 fi
+remove_packages  # left by a run that was killed
 # The prefix is never restarted: a file an earlier run left waiting for a restart would wait for ever.
 wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /f &>/dev/null || true
 rm -rf "$out" && mkdir -p "$out"

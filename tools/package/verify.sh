@@ -37,7 +37,7 @@ trap 'rm -rf "$work"' EXIT
 # none. Options that only 2.9 has keep it to the CRL file, or to none.
 revocation=()
 [ -z "$crl" ] || revocation=(-CRLfile "$crl")
-if osslsigncode --help 2>&1 | grep -q -- -ignore-cdp; then
+if osslsigncode --help 2>&1 | grep -- -ignore-cdp >/dev/null; then  # not -q: an early exit would fail the pipeline
   if [ -n "$crl" ]; then revocation+=(-ignore-cdp); else revocation+=(-ignore-crl); fi
 fi
 
