@@ -24,7 +24,10 @@ cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$kit/standins
 if [ "$KESL_WINDOWS_BUILD" = win64 ]; then
   echo "wine.acceptance: the shipped 32-bit monitor installed and run: skipped, 64-bit Wine runs no 32-bit program; the packages are of the twin's monitor, made for this test only" >>"$KESL_SKIPPED_STEPS"
 fi
-remove_packages  # left by a run that was killed
+# What a run that was killed left: its package, and a monitor's file, which a newer one would keep
+# from being installed.
+remove_packages
+rm -f "$WINEPREFIX/drive_c/Program Files (x86)/KESL/WebATM/KeslWebATMMonitor.exe"
 # The prefix is never restarted: a file an earlier run left waiting for a restart would wait for ever.
 wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /f &>/dev/null || true
 rm -rf "$out" && mkdir -p "$out"
