@@ -9,7 +9,8 @@
 #include "bench/figures.h"
 #include "bench/samples.h"
 #include "bench/tray_watch.h"
-#include "tests/e2e/desktop.h"
+#include "bench/programs.h"
+#include "tests/acceptance/desktop.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/figures.h"
-#include "tests/e2e/desktop.h"
+#include "tests/acceptance/desktop.h"
 #include "bench/programs.h"
 #include "bench/samples.h"
 #include "bench/timing.h"

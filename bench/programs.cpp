@@ -1,10 +1,13 @@
 #include "bench/programs.h"
 
+#include <shlobj.h>
+#include <tlhelp32.h>
+
 #include <chrono>
 
 #include "bench/timing.h"
 #include "bench/tray_watch.h"
-#include "tests/e2e/desktop.h"
+#include "tests/acceptance/desktop.h"
 
 const BenchProgram kMonitor{"monitor", L"KeslWebATMMonitor.exe", L"KESLWEBATMMONITOR", true};
 const BenchProgram kFloor{"floor", L"KeslBenchFloorTray.exe", L"KeslBenchFloorTray", true};
@@ -55,4 +58,36 @@ std::unique_ptr<Program> StartInstalledAgent() {
     wchar_t programFiles[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
     return std::make_unique<Program>(std::wstring(programFiles) + L"\\KESL\\WebATM\\KeslWebATMAgent.exe");
+}
+
+std::wstring BuildFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::wstring(path).substr(0, std::wstring(path).find_last_of(L"\\/"));
+}
+
+namespace {
+
+std::vector<DWORD> Agents() {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{sizeof entry};
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"KeslWebATMAgent.exe") == 0) ids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+}  // namespace
+
+int CountAgents() { return static_cast<int>(Agents().size()); }
+
+void EndAllAgents() {
+    for (DWORD id : Agents()) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+    WaitUntil([] { return CountAgents() == 0; });
 }

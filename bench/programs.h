@@ -7,7 +7,36 @@
 #include <memory>
 #include <string>
 
-#include "tests/e2e/desktop.h"
+#include "tests/acceptance/desktop.h"
+
+// A started program; ended and closed when it goes out of scope.
+struct Program {
+    PROCESS_INFORMATION info{};
+    explicit Program(const std::wstring& path, const std::wstring& arguments = L"") {
+        std::wstring line = L"\"" + path + L"\" " + arguments;
+        STARTUPINFOW startup{sizeof startup};
+        if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, 0, 0, nullptr, nullptr, &startup, &info))
+            info = {};
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program() {
+        if (info.hProcess == nullptr) return;
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 10000);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+    long WaitForExit(DWORD milliseconds = 60000) {  // the exit code, or -1 when it did not end in time
+        DWORD code = 0;
+        if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
+        return GetExitCodeProcess(info.hProcess, &code) ? static_cast<long>(code) : -1;
+    }
+};
+
+std::wstring BuildFolder();  // the benchmark's own, where the programs it runs are
+int CountAgents();
+void EndAllAgents();
 
 struct BenchProgram {
     const char* name;          // as the report shows it
