@@ -9,15 +9,17 @@ build="$(cd "$1" && pwd)"
 kit="$(mktemp -d)"
 out="$root/build/acceptance-$KESL_WINDOWS_BUILD"
 # A run that ended early may leave a package installed, which the next run's install would meet.
-remove_packages() { for msi in "$kit"/*UPGRADE-CHECK*.msi "$kit"/*.msi; do wine msiexec /x "$msi" /qn &>/dev/null; done; }
+# (msiexec /x of a package that is not installed fails, which is no failure here.)
+remove_packages() { for msi in "$kit"/*UPGRADE-CHECK*.msi "$kit"/*.msi; do wine msiexec /x "$msi" /qn &>/dev/null || true; done; }
 trap 'remove_packages; rm -rf "$kit"' EXIT
 
 # The packages of this build's monitor (on the x86-64 twin, made for this test only, never shipped),
 # and of the same monitor stamped one version later.
 unsigned() { (unset "${!KESL_SIGN_@}" && "$@"); }
-unsigned "$root/tools/package/package.sh" "$build" "$kit/built" 2>/dev/null | xargs -I{} mv {} "$kit/"
-"$root/tools/kit/upgrade_check.sh" "$build" "$kit/built" | xargs -I{} mv {} "$kit/"
-rm -rf "$kit/built"
+# Each is moved once its script has ended: package.sh lists its folder as it ends.
+package="$(unsigned "$root/tools/package/package.sh" "$build" "$kit/built" 2>/dev/null)"
+upgrade_check="$("$root/tools/kit/upgrade_check.sh" "$build" "$kit/built")"
+mv "$package" "$upgrade_check" "$kit/" && rm -rf "$kit/built"
 mkdir "$kit/standins"
 cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$kit/standins/"
 
@@ -38,6 +40,6 @@ timeout 600 wine "$build/KeslAcceptance.exe" --kit "$(winepath -w "$kit")" --out
   </dev/null >"$out/console.txt" 2>&1 || status=$?
 # Its checks and what it said it changes; taskkill's own words, which the package's closes print
 # into the same console under Wine, stay in the file.
-tr -d '\r' <"$out/console.txt" | grep -E '^(PASS|FAIL|SKIP|  |Report|[0-9]+ passed)'
+tr -d '\r' <"$out/console.txt" | grep -E '^(PASS|FAIL|SKIP|  |Report|KeslAcceptance|usage|[0-9]+ passed)'
 tr -d '\r' <"$out/console.txt" | sed -n 's/^SKIP \([^:]*\): \(.*\)/wine.acceptance: \1: skipped, \2/p' >>"$KESL_SKIPPED_STEPS"
 exit $status
