@@ -124,6 +124,11 @@ public:
 
     void Everything() {
         const bool wine = RunningUnderWine();
+        // Every change to the machine, said before any is made.
+        r_.Note(L"installs " + kit_.package + L" silently, and puts the stand-ins in " + m_.componentFolder);
+        r_.Note(L"replaces this user's " + m_.stateFile + L", and starts and ends the monitor and the stand-in agent");
+        if (!wine) r_.Note(L"ends Explorer and starts it again");
+        r_.Note(L"installs " + kit_.upgrade + L" over the package with a basic user interface, then removes it");
         Signatures();
         if (!Install()) return SkipRest(L"the silent install failed");
         const bool walked = Story(wine);
@@ -160,7 +165,6 @@ private:
     }
 
     bool Install() {
-        r_.Note(L"installs the package " + kit_.package + L" silently, and the stand-ins into " + m_.componentFolder);
         CopyInto(kit_.agent, m_.componentFolder);
         CopyInto(kit_.terminate, m_.componentFolder);
         const long code = RunMsiexec(L"/i \"" + kit_.package + L"\" /qn /l*v \"" + r_.Folder() + L"\\install.log\"");
@@ -306,7 +310,6 @@ private:
             r_.Skip("taskbar.explorer-restart", L"Wine has no Explorer to end: the taskbar's re-creation was simulated");
             return;
         }
-        r_.Note(L"ends Explorer and starts it again");
         std::wstring how;
         const bool restarted = RestartExplorer(how);
         IconPlace place;
