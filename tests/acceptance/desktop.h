@@ -51,14 +51,19 @@ inline const wchar_t* NameOf(Look look) {
 }
 
 // What is drawn in area over background: nothing, something in colour, or only greys.
-inline Look LookIn(const RECT& area, COLORREF background) {
+// A pixel within tolerance of the background in all three channels counts as background: Windows
+// 11 draws its taskbar with a grain.
+inline Look LookIn(const RECT& area, COLORREF background, int tolerance = 0) {
     HDC screen = GetDC(nullptr);
     int drawn = 0;
     int coloured = 0;
+    auto within = [&](int a, int b) { return a - b <= tolerance && b - a <= tolerance; };
     for (int x = area.left; x < area.right; ++x) {
         for (int y = area.top; y < area.bottom; ++y) {
             const COLORREF c = GetPixel(screen, x, y);
-            if (c == background) continue;
+            if (within(GetRValue(c), GetRValue(background)) && within(GetGValue(c), GetGValue(background)) &&
+                within(GetBValue(c), GetBValue(background)))
+                continue;
             ++drawn;
             const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
             if (std::max({r, g, b}) - std::min({r, g, b}) > 40) ++coloured;
@@ -92,12 +97,18 @@ inline bool WaitForSlot(int index, Look look) {
 }
 
 inline void ClickMenuItem(HWND menu, int index) {
-    RECT items{};
-    GetWindowRect(menu, &items);
-    const int height = (items.bottom - items.top) / 4;
+    // The item's own place where the menu tells it; else a quarter of the menu, as Wine draws it.
+    RECT item{};
+    HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+    if (items == nullptr || !GetMenuItemRect(nullptr, items, static_cast<UINT>(index), &item)) {
+        GetWindowRect(menu, &item);
+        const int height = (item.bottom - item.top) / 4;
+        item.top += index * height;
+        item.bottom = item.top + height;
+    }
     // A click the menu did not take leaves it open: click again, a few times at most.
     for (int attempt = 0; attempt < 5 && IsWindowVisible(menu); ++attempt) {
-        Click({items.left, items.top + index * height, items.right, items.top + (index + 1) * height});
+        Click(item);
         WaitUntil([&] { return !IsWindowVisible(menu); }, std::chrono::seconds(2));
     }
 }

@@ -76,7 +76,7 @@ Look LookOf(const IconPlace& place) {
     HDC screen = GetDC(nullptr);
     const COLORREF background = GetPixel(screen, place.area.left, place.area.top);
     ReleaseDC(nullptr, screen);
-    return LookIn(place.area, background);
+    return LookIn(place.area, background, 24);
 }
 
 bool WaitForLook(DWORD processId, Look look, IconPlace& place) {
