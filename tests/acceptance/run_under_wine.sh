@@ -42,4 +42,16 @@ timeout 600 wine "$build/KeslAcceptance.exe" --kit "$(winepath -w "$kit")" --out
 # into the same console under Wine, stay in the file.
 tr -d '\r' <"$out/console.txt" | grep -E '^(PASS|FAIL|SKIP|  |Report|KeslAcceptance|usage|[0-9]+ passed)'
 tr -d '\r' <"$out/console.txt" | sed -n 's/^SKIP \([^:]*\): \(.*\)/wine.acceptance: \1: skipped, \2/p' >>"$KESL_SKIPPED_STEPS"
+
+# Where an agent that is not the stand-in is installed, the program refuses, in one line, to touch it.
+agent="$KESL_INSTALL_DIR/KeslWebATMAgent.exe"
+mv "$agent" "$kit/agent" && printf 'MZ, the real component' >"$agent"
+refused="$(wine "$build/KeslAcceptance.exe" --kit "$(winepath -w "$kit")" --out "$(winepath -w "$kit/refused")" </dev/null |
+  tr -d '\r')" && refusal=0 || refusal=$?
+mv -f "$kit/agent" "$agent"
+if [ "$refusal" != 2 ] || [ "$(wc -l <<<"$refused")" != 1 ] || [ -e "$kit/refused" ] ||
+  [[ "$refused" != "KeslAcceptance: the component is installed here"* ]]; then
+  echo "FAIL refusal: exit code $refusal where the real component is installed: $refused"
+  status=1
+fi
 exit $status
