@@ -37,7 +37,10 @@ twin: setup
 
 build: native win32 twin
 
-test: windows-build build
+# The Wine prefix, when it is new, is made while the programs build (tools/wine-session.sh prepare).
+test: windows-build
+	@bash tools/wine-session.sh prepare </dev/null >/dev/null 2>&1 &
+	@$(MAKE) build
 	@echo "== native tests (fake platform, ASan + UBSan)"
 	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
 	@bash tools/windows-tests.sh

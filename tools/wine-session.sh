@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# start: a virtual X display, the project's Wine prefix (made once) and a persistent wineserver.
-# stop:  ends every Wine process of the prefix, and the display.
+# start:   a virtual X display, the project's Wine prefix (made once) and a persistent wineserver.
+# stop:    ends every Wine process of the prefix, and the display.
+# prepare: makes the prefix, if it is new, without a display: make test runs it while it builds,
+#          and start waits for it.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 session_log="$WINEPREFIX.session.log"
@@ -10,7 +12,7 @@ session_log="$WINEPREFIX.session.log"
 step() {  # what, command...
   local what=$1
   shift
-  "$@" </dev/null >>"$session_log" 2>&1 ||
+  "$@" </dev/null >>"$session_log" 2>&1 9>&- ||
     { echo "wine-session.sh: $what failed: $(grep -v '^\s*$' "$session_log" | tail -n1)" >&2; exit 1; }
 }
 
@@ -18,7 +20,7 @@ start_display() {
   # A free display number; Xvfb's own lock file says which are taken.
   local n=90
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
   echo $! >"$WINEPREFIX.xvfb-pid"
   for _ in $(seq 100); do
     [ -e "/tmp/.X11-unix/X$n" ] && break
@@ -54,9 +56,31 @@ link_symbol_font() {
   ln -sf /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
 }
 
+# One prefix is made or started at a time. What outlives the script (Xvfb, the wineserver and the
+# programs Wine starts) never holds the lock: each is started with its descriptor closed.
+lock_prefix() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 9>"$WINEPREFIX.lock"
+  flock 9
+}
+
 case "${1:-}" in
+  prepare)
+    lock_prefix
+    [ -f "$WINEPREFIX/.initialised" ] && exit 0
+    unset DISPLAY
+    session_log="$WINEPREFIX.prepare.log"
+    rm -f "$session_log"
+    wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+    # A prefix that cannot be made here is made again, and the failure named, by start.
+    step "making the prefix $WINEPREFIX" wine wineboot -i
+    link_symbol_font
+    step "configuring the prefix" configure_prefix
+    touch "$WINEPREFIX/.initialised"
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    ;;
   start)
-    mkdir -p "$(dirname "$WINEPREFIX")"
+    lock_prefix
     # A session left over from an interrupted run would tie the new one to its old display.
     "$0" stop
     if [ -z "${KESL_KEEP_DISPLAY:-}" ]; then start_display; fi
@@ -64,7 +88,7 @@ case "${1:-}" in
     step "Wine ($(command -v wine))" wine --version
     # One persistent server keeps every wine start fast; it is started before the prefix is made
     # so that wineboot uses it too.
-    wineserver -p </dev/null >/dev/null 2>&1 || true
+    wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
     if [ ! -f "$WINEPREFIX/.initialised" ]; then
       step "making the prefix $WINEPREFIX" wine wineboot -i
       link_symbol_font
@@ -85,7 +109,7 @@ case "${1:-}" in
     fi
     ;;
   *)
-    echo "usage: $0 start|stop" >&2
+    echo "usage: $0 start|stop|prepare" >&2
     exit 2
     ;;
 esac
