@@ -12,7 +12,6 @@
 #include <cwchar>
 #include <ctime>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -130,26 +129,24 @@ public:
         if (!wine) r_.Note(L"ends Explorer and starts it again");
         r_.Note(L"installs " + kit_.upgrade + L" over the package with a basic user interface, then removes it");
         Signatures();
-        if (!Install()) return SkipRest(L"the silent install failed");
+        if (!Install()) return SkipRest(L"the silent install failed", {"upgrade", "downgrade.refused", "removal"});
         const bool walked = Story(wine);
         // Nothing the story started outlives it, whatever became of it.
         EndProcessesNamed(kMonitorImage);
         EndProcessesNamed(kAgentImage);
-        if (!walked) return SkipRest(L"the monitor's story could not be walked to its end");
-        if (!Upgrade()) return SkipRest(L"the upgrade failed");
+        if (!walked) {
+            return SkipRest(L"the monitor's story could not be walked to its end", {"upgrade", "downgrade.refused", "removal"});
+        }
+        if (!Upgrade()) return SkipRest(L"the upgrade failed", {"downgrade.refused", "removal"});
         Downgrade();
         Removal();
         EndProcessesNamed(kMonitorImage);
     }
 
 private:
-    void SkipRest(const std::wstring& why) {
-        for (const char* name : {"upgrade", "downgrade.refused", "removal"}) {
-            if (!Recorded(name)) r_.Skip(name, why);
-        }
+    void SkipRest(const std::wstring& why, std::initializer_list<const char*> phases) {
+        for (const char* phase : phases) r_.Skip(phase, why);
     }
-    bool Recorded(const std::string& prefix) const { return done_.count(prefix) != 0; }
-    void Done(const char* phase) { done_.insert(phase); }
 
     void Signatures() {
         std::wstring signer;
@@ -431,7 +428,6 @@ private:
             OneIcon("upgrade.one-icon", newId);
         }
         upgradedMonitor_ = newId;
-        Done("upgrade");
         return code == 0;
     }
 
@@ -448,7 +444,6 @@ private:
             r_.Expect("downgrade.message", ReadLogText(log).find(kDowngradeMessage) != std::wstring::npos,
                       L"the refusal's message in " + log);
         }
-        Done("downgrade.refused");
     }
 
     void Removal() {
@@ -465,7 +460,6 @@ private:
                       L" entries in the installed programs");
         r_.Expect("removal.kept", stateBefore && FileExists(m_.stateFile) && FileExists(m_.agent),
                   L"the user's state file and the component's agent program stay");
-        Done("removal");
     }
 
     bool Fail(const char* check, const std::wstring& why) {
@@ -485,7 +479,6 @@ private:
     const Machine& m_;
     bool packageSigned_ = false;
     DWORD upgradedMonitor_ = 0;
-    std::set<std::string> done_;
 };
 
 bool ParseOptions(int count, wchar_t** arguments, Options& options) {
