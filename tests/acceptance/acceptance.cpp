@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <algorithm>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -164,9 +165,12 @@ private:
     bool Install() {
         CopyInto(kit_.agent, m_.componentFolder);
         CopyInto(kit_.terminate, m_.componentFolder);
+        const std::vector<DWORD> before = ProcessesNamed(kMonitorImage);
         const long code = RunMsiexec(L"/i \"" + kit_.package + L"\" /qn /l*v \"" + r_.Folder() + L"\\install.log\"");
         // A silent install, as a deployment runs it, starts no monitor: each user's log-on does.
-        const bool noneStarted = ProcessesNamed(kMonitorImage).empty();
+        const std::vector<DWORD> after = ProcessesNamed(kMonitorImage);
+        const bool noneStarted =
+            std::all_of(after.begin(), after.end(), [&](DWORD id) { return std::count(before.begin(), before.end(), id); });
         if (!r_.Expect("install.silent", code == 0 && noneStarted,
                        L"msiexec /i /qn exit code " + std::to_wstring(code) +
                            (noneStarted ? L", no monitor started" : L", a monitor started by a silent install")))
