@@ -1,5 +1,5 @@
 # make build | make test | make run | make bench | make package | make verify-package | make kit | make clean
-# Every target first installs what is missing (tools/setup.sh is quiet when all is there).
+# Every target first installs what is missing (tools/setup/setup.sh is quiet when all is there).
 
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
@@ -9,19 +9,19 @@ WIN32 := build/win32
 # counts only when the folder is first configured: cmake need not say so each time.
 configure = cmake -S . -B build/$(1) --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$(if $(filter win64,$(1)),x86_64,i686).cmake >/dev/null
-# The Windows build that the tests, make run and make bench drive: win32, or win64 where the host
-# runs no 32-bit programs or KESL_TWIN=1 (tools/windows-build.sh). Only set-up's Wine can tell, so
-# only recipes, which run after set-up, ask.
-DRIVEN = $(shell bash tools/windows-build.sh)
+# The Windows build that make run and make bench drive: win32, or win64 where the host runs no
+# 32-bit programs or KESL_TWIN=1 (tools/wine/build.sh). Only set-up's Wine can tell, so only
+# recipes, which run after set-up, ask. make test runs both where it can, the twin everywhere.
+DRIVEN = $(shell bash tools/wine/build.sh)
 
 .PHONY: setup windows-build build native win32 twin test run bench package verify-package kit clean
 
 setup:
-	@bash tools/setup.sh
+	@bash tools/setup/setup.sh
 
-# One line, when the twin is driven, and why.
+# One line: which Windows builds run here, and whether the twin's runs can reach the 32-bit loader.
 windows-build: setup
-	@bash tools/windows-build.sh --say
+	@bash tools/wine/build.sh --say
 
 native: setup
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -31,28 +31,31 @@ win32: setup
 	@$(call configure,win32)
 	@cmake --build $(WIN32) -j $(JOBS)
 
-# The x86-64 twin: the same sources, built only where it is driven.
+# The x86-64 twin: the same sources, for 64-bit Wine.
 twin: setup
-	@if [ "$(DRIVEN)" = win64 ]; then $(call configure,win64) && cmake --build build/win64 -j $(JOBS); fi
+	@$(call configure,win64)
+	@cmake --build build/win64 -j $(JOBS)
 
 build: native win32 twin
 
-# The Wine prefix, when it is new, is made while the programs build (tools/wine-session.sh prepare).
+# The Wine prefixes, when they are new, are made while the programs build (tools/wine/session.sh
+# prepare; the twin's as on a host without 32-bit programs).
 test: windows-build
-	@bash tools/wine-session.sh prepare </dev/null >/dev/null 2>&1 &
+	@if [ "$(DRIVEN)" = win32 ]; then bash tools/wine/session.sh prepare </dev/null >/dev/null 2>&1 & fi
+	@KESL_WINDOWS_BUILD=win64 bash tools/wine/session.sh prepare </dev/null >/dev/null 2>&1 &
 	@$(MAKE) build
 	@echo "== native tests (fake platform, ASan + UBSan)"
 	@ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
-	@bash tools/windows-tests.sh
+	@bash tools/tests/windows.sh
 
 run: windows-build build
-	@bash tools/run.sh
+	@bash tools/run/run.sh
 
 # The monitor against the smallest possible tray program, under Wine; never part of make test.
 bench: windows-build
 	@$(call configure,$(DRIVEN))
 	@cmake --build build/$(DRIVEN) -j $(JOBS) --target bench_programs
-	@bash tools/bench.sh
+	@bash tools/bench/bench.sh
 
 # The Windows Installer package: build/package/KeslWebATMMonitor-<version>.msi and SHA256SUMS,
 # signed when a key is configured (README: Signing and verifying).

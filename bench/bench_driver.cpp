@@ -1,5 +1,5 @@
 // Runs the monitor and the floor tray program side by side on the Wine desktop and prints what
-// each costs, one observation a line; tools/bench.sh runs it and tools/bench_report.py sums up.
+// each costs, one observation a line; tools/bench/bench.sh runs it and tools/bench/report.py sums up.
 
 #include <windows.h>
 

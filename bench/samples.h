@@ -1,5 +1,5 @@
 #pragma once
-// The driver's output, one line per observation, for tools/bench_report.py to summarise:
+// The driver's output, one line per observation, for tools/bench/report.py to summarise:
 //   sample <figure> <program> <value>
 //   missing <figure> <program> <reason>
 

@@ -4,12 +4,14 @@
 # build folder whose programs run here.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../../tools/wine-env.sh"
+source "$here/../../tools/wine/env.sh"
 build="$(cd "$1" && pwd)"
 kit="$(mktemp -d)"
 out="$root/build/acceptance-$KESL_WINDOWS_BUILD"
 # A run that ended early may leave a package installed, which the next run's install would meet.
 # (msiexec /x of a package that is not installed fails, which is no failure here.)
+# A Windows path, or a stop that names the tool: an empty one would send the program elsewhere.
+windows_path() { winepath -w "$1" | grep . || { echo "run_under_wine.sh: winepath -w $1 gave no path" >&2; return 1; }; }
 remove_packages() { for msi in "$kit"/*UPGRADE-CHECK*.msi "$kit"/*.msi; do wine msiexec /x "$msi" /qn &>/dev/null || true; done; }
 trap 'remove_packages; rm -rf "$kit"' EXIT
 
@@ -24,7 +26,7 @@ mkdir "$kit/standins"
 cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$kit/standins/"
 
 if [ "$KESL_WINDOWS_BUILD" = win64 ]; then
-  echo "wine.acceptance: the shipped 32-bit monitor installed and run: skipped, 64-bit Wine runs no 32-bit program; the packages are of the twin's monitor, made for this test only" >>"$KESL_SKIPPED_STEPS"
+  echo "win64 wine.acceptance: the shipped 32-bit monitor installed and run: skipped, 64-bit Wine runs no 32-bit program; the packages are of the twin's monitor, made for this test only" >>"$KESL_SKIPPED_STEPS"
 fi
 # What a run that was killed left: its package, and a monitor's file, which a newer one would keep
 # from being installed.
@@ -36,17 +38,19 @@ rm -rf "$out" && mkdir -p "$out"
 status=0
 # Into a file, not a pipe: the programs it starts inherit its output, and one left running would
 # hold a pipe open.
-timeout 600 wine "$build/KeslAcceptance.exe" --kit "$(winepath -w "$kit")" --out "$(winepath -w "$out")" \
+kit_w="$(windows_path "$kit")" out_w="$(windows_path "$out")" refused_w="$(windows_path "$kit/refused")"
+timeout 600 wine "$build/KeslAcceptance.exe" --kit "$kit_w" --out "$out_w" \
   </dev/null >"$out/console.txt" 2>&1 || status=$?
 # Its checks and what it said it changes; taskkill's own words, which the package's closes print
 # into the same console under Wine, stay in the file.
 tr -d '\r' <"$out/console.txt" | grep -E '^(PASS|FAIL|SKIP|  |Report|KeslAcceptance|usage|[0-9]+ passed)'
-tr -d '\r' <"$out/console.txt" | sed -n 's/^SKIP \([^:]*\): \(.*\)/wine.acceptance: \1: skipped, \2/p' >>"$KESL_SKIPPED_STEPS"
+tr -d '\r' <"$out/console.txt" |
+  sed -n "s/^SKIP \([^:]*\): \(.*\)/$KESL_WINDOWS_BUILD wine.acceptance: \1: skipped, \2/p" >>"$KESL_SKIPPED_STEPS"
 
 # Where an agent that is not the stand-in is installed, the program refuses, in one line, to touch it.
 agent="$KESL_INSTALL_DIR/KeslWebATMAgent.exe"
 mv "$agent" "$kit/agent" && printf 'MZ, the real component' >"$agent"
-refused="$(wine "$build/KeslAcceptance.exe" --kit "$(winepath -w "$kit")" --out "$(winepath -w "$kit/refused")" </dev/null |
+refused="$(wine "$build/KeslAcceptance.exe" --kit "$kit_w" --out "$refused_w" </dev/null |
   tr -d '\r')" && refusal=0 || refusal=$?
 mv -f "$kit/agent" "$agent"
 if [ "$refusal" != 2 ] || [ "$(wc -l <<<"$refused")" != 1 ] || [ -e "$kit/refused" ] ||

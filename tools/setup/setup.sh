@@ -12,11 +12,11 @@ packages=(
   wixl msitools gir1.2-libmsi-1.0 python3-gi
   osslsigncode libengine-pkcs11-openssl softhsm2 gnutls-bin
   zip
+  # The x86-64 twin's compiler: make test runs the twin on every host.
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 )
-# npm installs the workflows' linter (tools/lint_workflows.sh); Node.js's own packages bring it too.
+# npm installs the workflows' linter (tools/workflows/lint.sh); Node.js's own packages bring it too.
 command -v npm >/dev/null || packages+=(npm)
-# The x86-64 twin's compiler, only where the twin is built: on hosts that run no 32-bit programs.
-twin_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 
 install_missing() {
   local missing=() p sudo=""
@@ -35,6 +35,3 @@ install_missing() {
 }
 
 install_missing "${packages[@]}"
-# Which Windows build runs here is known once Wine is installed.
-source "$(dirname "$0")/windows-build.sh"
-if [ "$KESL_WINDOWS_BUILD" = win64 ]; then install_missing "${twin_packages[@]}"; fi

@@ -3,7 +3,7 @@
 files read with a PE reader, and the machine, in one table of figure, monitor, floor, ratio,
 goal and whether the goal is met.
 
-usage: bench_report.py OBSERVATIONS MONITOR_EXE FLOOR_EXE WINE_VERSION BUILD"""
+usage: report.py OBSERVATIONS MONITOR_EXE FLOOR_EXE WINE_VERSION BUILD"""
 
 import os
 import statistics

@@ -1,7 +1,11 @@
 # Sourced by the scripts that run Wine: the project's own prefix and display, never ~/.wine, for
-# the Windows build that runs here (windows-build.sh).
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-source "$root/tools/windows-build.sh"
+# the Windows build that runs here (build.sh). A script for the x86-64 twin runs as a host without
+# 32-bit programs runs it: it starts itself again where the 32-bit loader cannot (no-32bit.sh).
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+source "$root/tools/wine/build.sh"
+if [ "$KESL_WINDOWS_BUILD" = win64 ] && [ -z "${KESL_NO_32BIT:-}" ]; then
+  exec "$root/tools/wine/no-32bit.sh" bash "$0" "$@"
+fi
 export KESL_BUILD_DIR="$root/build/$KESL_WINDOWS_BUILD"
 export WINEARCH=win64
 export WINEDEBUG=-all
@@ -10,11 +14,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # The programs the tests run look for the agent under the Program Files folder of their own kind.
 program_files="Program Files (x86)"
 if [ "$KESL_WINDOWS_BUILD" = win64 ]; then
-  # The twin has a prefix of its own, made by 64-bit Wine alone: the wine command would start the
-  # 32-bit loader first, so the one on PATH here is 64-bit Wine's.
+  # The twin has a prefix of its own, made by 64-bit Wine alone. Its tools come first on PATH,
+  # whatever else is there: Debian's would start the 32-bit loader.
   export WINEPREFIX="${KESL_WINEPREFIX:-$root/build/wine64}"
   export WINELOADER=/usr/lib/wine/wine64
-  case ":$PATH:" in *":$root/tools/wine64:"*) ;; *) export PATH="$root/tools/wine64:$PATH" ;; esac
+  export PATH="$root/tools/wine/bin64:$PATH"
   program_files="Program Files"
 else
   export WINEPREFIX="${KESL_WINEPREFIX:-$root/build/wine}"

@@ -4,7 +4,7 @@
 # prepare: makes the prefix, if it is new, without a display: make test runs it while it builds,
 #          and start waits for it.
 set -euo pipefail
-source "$(dirname "$0")/wine-env.sh"
+source "$(dirname "$0")/env.sh"
 session_log="$WINEPREFIX.session.log"
 
 # Runs one step of the start, its output kept in the session's log; a failure ends the start with
@@ -13,20 +13,24 @@ step() {  # what, command...
   local what=$1
   shift
   "$@" </dev/null >>"$session_log" 2>&1 9>&- ||
-    { echo "wine-session.sh: $what failed: $(grep -v '^\s*$' "$session_log" | tail -n1)" >&2; exit 1; }
+    { echo "tools/wine/session.sh: $what failed: $(grep -v '^\s*$' "$session_log" | tail -n1)" >&2; exit 1; }
 }
 
 start_display() {
-  # A free display number; Xvfb's own lock file says which are taken.
+  # A free display number; Xvfb's own lock file says which are taken. Sessions of both builds may
+  # start together: one picks at a time, until its server is up.
+  exec 8>/tmp/.kesl-display.lock
+  flock 8
   local n=90
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+  setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- 9>&- &
   echo $! >"$WINEPREFIX.xvfb-pid"
   for _ in $(seq 100); do
     [ -e "/tmp/.X11-unix/X$n" ] && break
     sleep 0.1
   done
-  [ -e "/tmp/.X11-unix/X$n" ] || { echo "wine-session.sh: Xvfb did not start on :$n" >&2; exit 1; }
+  [ -e "/tmp/.X11-unix/X$n" ] || { echo "tools/wine/session.sh: Xvfb did not start on :$n" >&2; exit 1; }
+  exec 8>&-
   echo "$n" >"$display_file"
   export DISPLAY=":$n"
 }

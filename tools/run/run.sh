@@ -6,12 +6,12 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then export KESL_KEEP_DISPLAY=1; fi
-source "$here/wine-env.sh"
+source "$here/../wine/env.sh"
 
-"$here/wine-session.sh" start
-trap '"$here/wine-session.sh" stop' EXIT
-source "$here/wine-env.sh"
-"$here/install-standins.sh"
+"$here/../wine/session.sh" start
+trap '"$here/../wine/session.sh" stop' EXIT
+source "$here/../wine/env.sh"
+"$here/../wine/install-standins.sh"
 monitor="$KESL_BUILD_DIR/KeslWebATMMonitor.exe"
 
 start_agent() { (wine "$KESL_INSTALL_DIR/KeslWebATMAgent.exe" </dev/null >/dev/null 2>&1 &); sleep 1; }

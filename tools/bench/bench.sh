@@ -3,7 +3,7 @@
 # comparing the monitor with the floor tray program. Expects the bench programs built.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/wine-env.sh"
+source "$here/../wine/env.sh"
 build="$KESL_BUILD_DIR"
 if [ "$KESL_WINDOWS_BUILD" = win64 ]; then built="the x86-64 twin, build/win64 (not the 32-bit build that ships)"
 else built="the 32-bit build that ships, build/win32"
@@ -11,13 +11,13 @@ fi
 out="$root/build/bench"
 mkdir -p "$out"
 
-"$here/wine-session.sh" start
-trap '"$here/wine-session.sh" stop' EXIT
-source "$here/wine-env.sh"
-"$here/install-standins.sh" "$build"
+"$here/../wine/session.sh" start
+trap '"$here/../wine/session.sh" stop' EXIT
+source "$here/../wine/env.sh"
+"$here/../wine/install-standins.sh" "$build"
 
 echo "Measuring (about two minutes):"
 (cd "$build" && wine bench_driver.exe) >"$out/observations.txt" </dev/null
 echo
-/usr/bin/python3 "$here/bench_report.py" "$out/observations.txt" "$build/KeslWebATMMonitor.exe" \
+/usr/bin/python3 "$here/report.py" "$out/observations.txt" "$build/KeslWebATMMonitor.exe" \
   "$build/KeslBenchFloorTray.exe" "$(wine --version)" "$built" | tee "$out/report.md"
