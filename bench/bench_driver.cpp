@@ -10,7 +10,7 @@
 #include "bench/samples.h"
 #include "bench/tray_watch.h"
 #include "bench/programs.h"
-#include "tests/acceptance/desktop.h"
+#include "desktop/desktop.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/figures.h"
-#include "tests/acceptance/desktop.h"
+#include "desktop/desktop.h"
 #include "bench/programs.h"
 #include "bench/samples.h"
 #include "bench/timing.h"
@@ -23,7 +23,7 @@ constexpr auto kBoxTimeout = std::chrono::seconds(10);
 // One run; false when no box came (the rest of the runs would not see one either).
 bool MeasureOnce(const char* figure, const BenchProgram& program, const std::wstring& arguments, int agentCount) {
     EndAllAgents();
-    std::vector<std::unique_ptr<Program>> agents;
+    std::vector<std::unique_ptr<Started>> agents;
     for (int i = 0; i < agentCount; ++i) agents.push_back(StartInstalledAgent());
     if (!WaitUntil([&] { return CountAgents() == agentCount; })) {
         Missing(figure, program.name, "agents-did-not-start");

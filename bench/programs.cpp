@@ -1,13 +1,11 @@
 #include "bench/programs.h"
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <chrono>
 
 #include "bench/timing.h"
 #include "bench/tray_watch.h"
-#include "tests/acceptance/desktop.h"
 
 const BenchProgram kMonitor{"monitor", L"KeslWebATMMonitor.exe", L"KESLWEBATMMONITOR", true};
 const BenchProgram kFloor{"floor", L"KeslBenchFloorTray.exe", L"KeslBenchFloorTray", true};
@@ -17,8 +15,20 @@ namespace {
 constexpr auto kSettleTimeout = std::chrono::seconds(30);
 }
 
-std::unique_ptr<Program> Launch(const BenchProgram& program, const std::wstring& arguments) {
-    return std::make_unique<Program>(BuildFolder() + L"\\" + program.file, arguments);
+namespace {
+
+// Started from its path, and ended when no longer wanted.
+std::unique_ptr<Started> StartOwned(const std::wstring& path, const std::wstring& arguments = L"") {
+    auto started = std::make_unique<Started>();
+    started->endWhenDone = true;
+    StartProgram(L"\"" + path + L"\" " + arguments, *started);
+    return started;
+}
+
+}  // namespace
+
+std::unique_ptr<Started> Launch(const BenchProgram& program, const std::wstring& arguments) {
+    return StartOwned(ThisProgramsFolder() + L"\\" + program.file, arguments);
 }
 
 HWND FindProgramWindow(const RunningProgram& running) {
@@ -54,40 +64,15 @@ void Close(RunningProgram& running) {
     if (running.program->showsTrayIcon) PollUntil([&] { return ShownTrayIcons() < iconsBefore; }, kSettleTimeout);
 }
 
-std::unique_ptr<Program> StartInstalledAgent() {
+std::unique_ptr<Started> StartInstalledAgent() {
     wchar_t programFiles[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
-    return std::make_unique<Program>(std::wstring(programFiles) + L"\\KESL\\WebATM\\KeslWebATMAgent.exe");
+    return StartOwned(std::wstring(programFiles) + L"\\KESL\\WebATM\\KeslWebATMAgent.exe");
 }
 
-std::wstring BuildFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path).substr(0, std::wstring(path).find_last_of(L"\\/"));
-}
-
-namespace {
-
-std::vector<DWORD> Agents() {
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{sizeof entry};
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"KeslWebATMAgent.exe") == 0) ids.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return ids;
-}
-
-}  // namespace
-
-int CountAgents() { return static_cast<int>(Agents().size()); }
+int CountAgents() { return static_cast<int>(ProcessesNamed(L"KeslWebATMAgent.exe").size()); }
 
 void EndAllAgents() {
-    for (DWORD id : Agents()) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-        TerminateProcess(process, 1);
-        CloseHandle(process);
-    }
+    EndProcessesNamed(L"KeslWebATMAgent.exe");
     WaitUntil([] { return CountAgents() == 0; });
 }

@@ -7,34 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "tests/acceptance/desktop.h"
+#include "desktop/desktop.h"
+#include "desktop/processes.h"
 
-// A started program; ended and closed when it goes out of scope.
-struct Program {
-    PROCESS_INFORMATION info{};
-    explicit Program(const std::wstring& path, const std::wstring& arguments = L"") {
-        std::wstring line = L"\"" + path + L"\" " + arguments;
-        STARTUPINFOW startup{sizeof startup};
-        if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, 0, 0, nullptr, nullptr, &startup, &info))
-            info = {};
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-    ~Program() {
-        if (info.hProcess == nullptr) return;
-        TerminateProcess(info.hProcess, 1);
-        WaitForSingleObject(info.hProcess, 10000);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-    long WaitForExit(DWORD milliseconds = 60000) {  // the exit code, or -1 when it did not end in time
-        DWORD code = 0;
-        if (WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
-        return GetExitCodeProcess(info.hProcess, &code) ? static_cast<long>(code) : -1;
-    }
-};
-
-std::wstring BuildFolder();  // the benchmark's own, where the programs it runs are
 int CountAgents();
 void EndAllAgents();
 
@@ -51,12 +26,12 @@ extern const BenchProgram kReferenceBox;
 
 struct RunningProgram {
     const BenchProgram* program = nullptr;
-    std::unique_ptr<Program> process;
+    std::unique_ptr<Started> process;
     HWND window = nullptr;
     DWORD Id() const { return process->info.dwProcessId; }
 };
 
-std::unique_ptr<Program> Launch(const BenchProgram& program, const std::wstring& arguments = L"");
+std::unique_ptr<Started> Launch(const BenchProgram& program, const std::wstring& arguments = L"");
 
 // Starts the program and waits until its window exists and, for a tray program, until the
 // notification area shows one icon more than before. window stays null when that did not happen.
@@ -70,4 +45,4 @@ HWND FindProgramWindow(const RunningProgram& running);
 void Close(RunningProgram& running);
 
 // The stand-in agent, started from where the monitor looks for the agent.
-std::unique_ptr<Program> StartInstalledAgent();
+std::unique_ptr<Started> StartInstalledAgent();

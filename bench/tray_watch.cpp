@@ -1,78 +1,30 @@
 #include "bench/tray_watch.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
+
+#include "desktop/desktop.h"
 
 namespace {
 
-// As the notification area lays them out: a small icon plus a border on each side, from the
-// right end of the taskbar.
-constexpr int kSlotBorder = 2;
 // A slot with fewer drawn pixels than this is empty (the border of a pressed slot is not an icon).
 constexpr int kDrawnPixelsOfAnIcon = 20;
-
-int SlotWidth() { return GetSystemMetrics(SM_CXSMICON) + 2 * kSlotBorder; }
-
-HWND Taskbar() { return FindWindowW(L"Shell_TrayWnd", nullptr); }
-
-bool Near(std::uint32_t a, std::uint32_t b) {
-    int difference = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-        difference += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
-    }
-    return difference < 24;
-}
-
-// The pixels of a screen rectangle, row by row, as 0x00RRGGBB; one BitBlt instead of a GetPixel
-// round trip per pixel.
-std::vector<std::uint32_t> CaptureScreen(const RECT& area) {
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-        GdiFlush();
-        const auto* source = static_cast<const std::uint32_t*>(bits);
-        for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0xFFFFFF;
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
 
 }  // namespace
 
 int ShownTrayIcons(int maxSlots) {
-    HWND taskbar = Taskbar();
-    RECT bar{};
-    const bool onScreen = taskbar != nullptr && IsWindowVisible(taskbar) && GetWindowRect(taskbar, &bar) &&
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    const RECT bar = Taskbar();
+    const bool onScreen = taskbar != nullptr && IsWindowVisible(taskbar) &&
                           bar.right - bar.left > 2 * maxSlots * SlotWidth() &&
                           bar.bottom - bar.top > GetSystemMetrics(SM_CYSMICON);
     if (!onScreen) return 0;
-    // The slots, and one column from the taskbar's middle where no icon or button is drawn,
-    // whose colour is the background.
+    // Every slot in one capture, so that it can be polled every few milliseconds.
     const int slot = SlotWidth();
     const RECT slots{bar.right - maxSlots * slot, bar.top, bar.right, bar.bottom};
     const std::vector<std::uint32_t> pixels = CaptureScreen(slots);
-    const std::vector<std::uint32_t> middle = CaptureScreen({(bar.left + bar.right) / 2, bar.top + 2,
-                                                             (bar.left + bar.right) / 2 + 1, bar.top + 3});
-    if (middle.empty() || pixels.empty()) return 0;
-    const std::uint32_t background = middle[0];
+    if (pixels.empty()) return 0;
+    const std::uint32_t background = TaskbarColour();
     const int width = slots.right - slots.left;
     const int height = slots.bottom - slots.top;
 
@@ -82,7 +34,7 @@ int ShownTrayIcons(int maxSlots) {
         int drawn = 0;
         for (int x = right - slot + kSlotBorder; x < right - kSlotBorder; ++x) {
             for (int y = 1; y < height - 1; ++y) {
-                if (!Near(pixels[static_cast<std::size_t>(y * width + x)], background)) ++drawn;
+                if (!Near(pixels[static_cast<std::size_t>(y * width + x)], background, 8)) ++drawn;
             }
         }
         if (drawn < kDrawnPixelsOfAnIcon) break;

@@ -12,7 +12,7 @@ add_executable(bench_driver
 target_include_directories(bench_driver PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(bench_driver PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_link_options(bench_driver PRIVATE -municode)
-target_link_libraries(bench_driver PRIVATE user32 gdi32 shell32 psapi)
+target_link_libraries(bench_driver PRIVATE kesl_desktop user32 gdi32 shell32 psapi)
 
 set_target_properties(bench_floor_tray bench_reference_box bench_driver PROPERTIES EXCLUDE_FROM_ALL ON)
 add_custom_target(bench_programs)

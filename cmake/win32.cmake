@@ -119,10 +119,15 @@ set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
 
 # The acceptance program: the package installed, the monitor walked through as a user would, upgraded,
 # refused when older and removed; on real Windows from the kit, here under Wine (tests/acceptance/).
+# What drives the desktop as a user does, for the acceptance program and the benchmark (desktop/).
+add_library(kesl_desktop STATIC desktop/processes.cpp)
+target_include_directories(kesl_desktop PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_options(kesl_desktop PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
+
 add_executable(acceptance tests/acceptance/acceptance.cpp tests/acceptance/report.cpp tests/acceptance/system.cpp
     tests/acceptance/tray.cpp)
 set_target_properties(acceptance PROPERTIES OUTPUT_NAME KeslAcceptance)
-target_link_libraries(acceptance PRIVATE user32 gdi32 shell32 advapi32 version wintrust crypt32)
+target_link_libraries(acceptance PRIVATE kesl_desktop user32 gdi32 shell32 advapi32 version wintrust crypt32)
 target_link_options(acceptance PRIVATE -municode -s)
 target_compile_options(acceptance PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_include_directories(acceptance PRIVATE ${PROJECT_SOURCE_DIR})

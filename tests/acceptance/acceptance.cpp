@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/acceptance/desktop.h"
+#include "desktop/desktop.h"
 #include "tests/acceptance/report.h"
 #include "tests/acceptance/system.h"
 #include "tests/acceptance/tray.h"
@@ -201,6 +201,7 @@ private:
         const bool window = id != 0 && WaitForWindow(id, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
         if (!check) return window ? id : 0;
         r_.Expect("logon.start", window, L"the Run value's command, started " + how);
+
         if (RunningUnderWine()) {
             r_.Skip("logon.unelevated", L"Wine has no UAC: every program runs with one token");
         } else if (ShellElevation() != 0) {
@@ -240,6 +241,9 @@ private:
         const bool shown = WaitForLook(id, Look::Colour, place);
         r_.Screenshot(NotificationArea(), L"notification-area");
         if (!r_.Expect("tray.icon", shown, L"found " + place.how)) return false;
+        // The monitor puts nothing on the desktop but its icon: its window, made before it, stays hidden.
+        const bool windowShown = IsWindowVisible(FindWindowOf(id, L"KESLWEBATMMONITOR", nullptr, false));
+        r_.Expect("tray.no-window", !windowShown, windowShown ? L"the monitor's window is shown" : L"its window hidden");
         if (wine) r_.Skip("tray.icon-rect", L"Shell_NotifyIconGetRect is a stub in Wine (E_NOTIMPL)");
         IconLook("tray.look-running", place, Look::Colour);
 
@@ -486,11 +490,7 @@ private:
 };
 
 bool ParseOptions(int count, wchar_t** arguments, Options& options) {
-    options.kit = FolderOf([] {
-        wchar_t self[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        return std::wstring(self);
-    }());
+    options.kit = ThisProgramsFolder();
     for (int i = 1; i < count; ++i) {
         const std::wstring a = arguments[i];
         if (a == L"--kit" && i + 1 < count) options.kit = arguments[++i];

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "desktop/desktop.h"
+
 namespace {
 
 const char* Word(Verdict verdict) {
@@ -30,29 +32,17 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     return std::fclose(file) == 0 && written;
 }
 
-// A 24-bit bottom-up BMP of the screen's area.
+// A 32-bit top-down BMP of the screen's area.
 bool SaveScreenArea(const RECT& area, const std::wstring& path) {
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB};
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    std::vector<char> pixels(stride * static_cast<DWORD>(height));
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-              DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof info + pixels.size()), 0, 0,
-                          static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof info)};
+    const std::vector<std::uint32_t> pixels = CaptureScreen(area);
+    if (pixels.empty()) return false;
+    const DWORD size = static_cast<DWORD>(pixels.size() * sizeof pixels[0]);
+    BITMAPINFOHEADER info{sizeof info, area.right - area.left, area.top - area.bottom, 1, 32, BI_RGB};
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof file + sizeof info) + size, 0, 0,
+                          static_cast<DWORD>(sizeof file + sizeof info)};
     std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
     bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
-    bytes.append(pixels.data(), pixels.size());
+    bytes.append(reinterpret_cast<const char*>(pixels.data()), size);
     return WriteWholeFile(path, bytes);
 }
 

@@ -2,22 +2,13 @@
 
 #include <shlobj.h>
 #include <softpub.h>
-#include <tlhelp32.h>
 #include <wintrust.h>
 
 #include <cstdio>
-#include <memory>
 
-#include "tests/acceptance/desktop.h"
+#include "desktop/desktop.h"
 
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 std::string ReadAll(const std::wstring& path) {
     std::string bytes;
@@ -50,8 +41,6 @@ std::wstring ProgramFilesFolder() {
     return path;
 }
 
-std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
-
 bool FileExists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -80,53 +69,6 @@ std::wstring FileVersion(const std::wstring& path) {
            std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
 }
 
-std::vector<DWORD> ProcessesNamed(const wchar_t* imageName) {
-    std::vector<DWORD> ids;
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{sizeof entry};
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (_wcsicmp(entry.szExeFile, imageName) == 0) ids.push_back(entry.th32ProcessID);
-    }
-    return ids;
-}
-
-std::wstring ImagePathOf(DWORD processId) {
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    wchar_t path[MAX_PATH * 2] = {};
-    DWORD length = MAX_PATH * 2;
-    if (!process || !QueryFullProcessImageNameW(process.get(), 0, path, &length)) return L"";
-    return path;
-}
-
-void EndProcessesNamed(const wchar_t* imageName) {
-    for (DWORD id : ProcessesNamed(imageName)) {
-        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-        if (!process) continue;
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 10000);
-    }
-}
-
-Started::~Started() {
-    if (info.hProcess == nullptr) return;
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-}
-
-bool Started::Running() const { return info.hProcess != nullptr && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
-
-long Started::WaitForExit(DWORD milliseconds) {
-    DWORD code = 0;
-    if (info.hProcess == nullptr || WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
-    return GetExitCodeProcess(info.hProcess, &code) ? static_cast<long>(code) : -1;
-}
-
-bool StartProgram(const std::wstring& commandLine, Started& started) {
-    std::wstring line = commandLine;
-    STARTUPINFOW startup{sizeof startup};
-    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started.info) != FALSE;
-}
-
 int ShellElevation() {
     DWORD shellId = 0;
     HWND shell = GetShellWindow();
@@ -151,6 +93,8 @@ bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::ws
     if (primaryToken) {
         std::wstring line = commandLine;
         STARTUPINFOW startup{sizeof startup};
+        startup.dwFlags = STARTF_USESHOWWINDOW;  // as the shell starts the Run value's programs
+        startup.wShowWindow = SW_SHOWNORMAL;
         if (CreateProcessWithTokenW(primaryToken.get(), 0, nullptr, line.data(), 0, nullptr, nullptr, &startup,
                                     &started.info)) {
             how = L"with the token of the shell's process (" + std::to_wstring(shellId) + L")";

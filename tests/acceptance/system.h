@@ -7,30 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "desktop/processes.h"
+
 bool RunningUnderWine();
 std::wstring ProgramFilesFolder();  // as this program's kind (and the monitor's) sees it
-std::wstring FolderOf(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool SameBytes(const std::wstring& a, const std::wstring& b);
 bool CopyInto(const std::wstring& from, const std::wstring& folder);
 std::wstring FileVersion(const std::wstring& path);  // "1.0.0.7", or empty
 
-// Processes of an image name, and the program an open process runs.
-std::vector<DWORD> ProcessesNamed(const wchar_t* imageName);
-std::wstring ImagePathOf(DWORD processId);
-void EndProcessesNamed(const wchar_t* imageName);
-
-// A started program, ended and closed when it goes out of scope unless let go.
-struct Started {
-    PROCESS_INFORMATION info{};
-    Started() = default;
-    Started(const Started&) = delete;
-    Started& operator=(const Started&) = delete;
-    ~Started();
-    bool Running() const;
-    long WaitForExit(DWORD milliseconds);  // the exit code, or -1 when it did not end in time
-};
-bool StartProgram(const std::wstring& commandLine, Started& started);
 // Starts commandLine with the token of the logged-on user's shell (the process that owns the
 // shell's window), as the Run value starts it at log-on: unelevated, though this program is
 // elevated. how says which token was used.

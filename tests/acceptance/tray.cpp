@@ -73,10 +73,7 @@ Look LookOf(const IconPlace& place) {
     if (!place.visible) return Look::Empty;
     if (RunningUnderWine()) return LookIn(place.area, TaskbarColour());
     // The taskbar's colour at the icon's place, from its corner, which the icon leaves bare.
-    HDC screen = GetDC(nullptr);
-    const COLORREF background = GetPixel(screen, place.area.left, place.area.top);
-    ReleaseDC(nullptr, screen);
-    return LookIn(place.area, background, 24);
+    return LookIn(place.area, PixelAt(place.area.left, place.area.top), 24);
 }
 
 bool WaitForLook(DWORD processId, Look look, IconPlace& place) {

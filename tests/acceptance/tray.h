@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "tests/acceptance/desktop.h"
+#include "desktop/desktop.h"
 
 struct TrayIcon {
     HWND window = nullptr;  // the monitor's hidden window, which owns the icon

@@ -1,13 +1,15 @@
 #pragma once
-// What a user sees and does on the desktop: bounded waits, clicks, the taskbar's pixels, and the
-// real menus, dialogs and message boxes.
+// What a user sees and does on the desktop, for the acceptance program and the benchmark: bounded
+// waits, clicks, the screen's and the taskbar's pixels, and the real menus, dialogs and message boxes.
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Polls condition until it holds or timeout passes: a bounded wait, never a fixed sleep.
 inline bool WaitUntil(const std::function<bool()>& condition,
@@ -50,26 +52,55 @@ inline const wchar_t* NameOf(Look look) {
     return look == Look::Empty ? L"empty" : look == Look::Colour ? L"colour" : L"grey";
 }
 
+// The pixels of a screen rectangle, row by row from the top, as 0x00RRGGBB: one BitBlt instead of
+// a GetPixel round trip per pixel.
+inline std::vector<std::uint32_t> CaptureScreen(const RECT& area) {
+    const int width = std::max(0, static_cast<int>(area.right - area.left));
+    const int height = std::max(0, static_cast<int>(area.bottom - area.top));
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    if (pixels.empty()) return pixels;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB};  // top-down rows
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    if (HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0)) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* source = static_cast<const std::uint32_t*>(bits);
+        for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0xFFFFFF;
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+inline std::uint32_t PixelAt(int x, int y) { return CaptureScreen({x, y, x + 1, y + 1}).at(0); }
+
+// Whether two 0x00RRGGBB colours are within tolerance of each other in each channel.
+inline bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (difference > tolerance || -difference > tolerance) return false;
+    }
+    return true;
+}
+
 // What is drawn in area over background: nothing, something in colour, or only greys.
 // A pixel within tolerance of the background in all three channels counts as background: Windows
 // 11 draws its taskbar with a grain.
-inline Look LookIn(const RECT& area, COLORREF background, int tolerance = 0) {
-    HDC screen = GetDC(nullptr);
+inline Look LookIn(const RECT& area, std::uint32_t background, int tolerance = 0) {
     int drawn = 0;
     int coloured = 0;
-    auto within = [&](int a, int b) { return a - b <= tolerance && b - a <= tolerance; };
-    for (int x = area.left; x < area.right; ++x) {
-        for (int y = area.top; y < area.bottom; ++y) {
-            const COLORREF c = GetPixel(screen, x, y);
-            if (within(GetRValue(c), GetRValue(background)) && within(GetGValue(c), GetGValue(background)) &&
-                within(GetBValue(c), GetBValue(background)))
-                continue;
-            ++drawn;
-            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-            if (std::max({r, g, b}) - std::min({r, g, b}) > 40) ++coloured;
-        }
+    for (const std::uint32_t c : CaptureScreen(area)) {
+        if (Near(c, background, tolerance)) continue;
+        ++drawn;
+        const int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+        if (std::max({r, g, b}) - std::min({r, g, b}) > 40) ++coloured;
     }
-    ReleaseDC(nullptr, screen);
     if (drawn < 20) return Look::Empty;
     return coloured * 10 > drawn ? Look::Colour : Look::Grey;
 }
@@ -82,12 +113,9 @@ inline RECT TraySlotArea(int index) {
 }
 
 // The taskbar's own colour, from its middle where nothing is drawn.
-inline COLORREF TaskbarColour() {
+inline std::uint32_t TaskbarColour() {
     const RECT bar = Taskbar();
-    HDC screen = GetDC(nullptr);
-    const COLORREF colour = GetPixel(screen, (bar.left + bar.right) / 2, bar.top + 2);
-    ReleaseDC(nullptr, screen);
-    return colour;
+    return PixelAt((bar.left + bar.right) / 2, bar.top + 2);
 }
 
 inline Look TraySlot(int index) { return LookIn(TraySlotArea(index), TaskbarColour()); }
