@@ -131,7 +131,11 @@ target_link_libraries(acceptance PRIVATE kesl_desktop user32 gdi32 shell32 advap
 target_link_options(acceptance PRIVATE -municode -s)
 target_compile_options(acceptance PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_include_directories(acceptance PRIVATE ${PROJECT_SOURCE_DIR})
-add_dependencies(acceptance monitor agent_standin terminate_standin)
+# Under Wine, planted beside the installed monitor as a DLL it loads after start (bcrypt.dll).
+add_library(planted_dll SHARED tests/acceptance/planted_dll.cpp)
+set_target_properties(planted_dll PROPERTIES OUTPUT_NAME KeslPlantedDll PREFIX "")
+target_link_options(planted_dll PRIVATE -static -s)
+add_dependencies(acceptance monitor agent_standin terminate_standin planted_dll)
 add_test(NAME wine.acceptance COMMAND bash ${PROJECT_SOURCE_DIR}/tests/acceptance/run_under_wine.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(wine.acceptance PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT 600)
 

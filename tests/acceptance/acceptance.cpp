@@ -42,6 +42,7 @@ struct Options {
 // What the kit holds and where the package puts things.
 struct Kit {
     std::wstring package, upgrade, agent, terminate;
+    std::wstring planted;  // make test's DLL to plant beside the monitor, under Wine
     std::wstring version, upgradeVersion;  // the monitor's four fields, from the packages' names
 };
 
@@ -70,6 +71,7 @@ bool FindKit(const std::wstring& folder, Kit& kit, std::wstring& missing) {
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
     kit.agent = folder + L"\\standins\\KeslWebATMAgent.exe";
     kit.terminate = folder + L"\\standins\\KeslTerminateService.exe";
+    kit.planted = folder + L"\\planted\\bcrypt.dll";
     kit.version = VersionInName(kit.package);
     kit.upgradeVersion = VersionInName(kit.upgrade);
     for (const std::wstring* needed : {&kit.package, &kit.upgrade, &kit.agent, &kit.terminate}) {
@@ -233,8 +235,15 @@ private:
 
         std::time_t since = std::time(nullptr);
         Started monitor;
+        PlantDll(wine);
         const DWORD id = StartAtLogOn(monitor, true);
         if (id == 0) return false;
+        if (wine) {
+            UniqueHandle loaded(OpenEventW(SYNCHRONIZE, FALSE, L"KeslPlantedDllLoaded"));
+            r_.Expect("dll.search", FileExists(kit_.planted) && !loaded,
+                      loaded ? L"the monitor loaded the bcrypt.dll planted in its folder" : L"the DLL planted in its folder left alone");
+            DeleteFileW((FolderOf(m_.monitor) + L"\\bcrypt.dll").c_str());
+        }
         r_.Expect("logon.state-file", StoredSince(m_, '0', since), L"start-up records what the process list shows: running");
 
         IconPlace place;
@@ -293,6 +302,16 @@ private:
                                                                   (WaitForIconGone(last) ? L", icon gone" : L", its icon left behind"));
         EndProcessesNamed(kAgentImage);
         return code == 0;
+    }
+
+    // A DLL beside the monitor, named as one it loads after start, is never loaded: from its entry
+    // point on, DLLs come from System32 alone. Wine loads its own DLLs wherever the search would
+    // look, so make test shows it with an override that prefers a DLL found on the search path
+    // (bcrypt=n,b). On Windows, a planted DLL could meet the system DLLs' own loads before that
+    // entry point, so the run plants none.
+    void PlantDll(bool wine) {
+        if (wine) CopyFileW(kit_.planted.c_str(), (FolderOf(m_.monitor) + L"\\bcrypt.dll").c_str(), FALSE);
+        else r_.Skip("dll.search", L"shown under Wine (make test), with a DLL planted beside the monitor");
     }
 
     void TaskbarAnew(DWORD id, bool wine) {

@@ -8,22 +8,22 @@ source "$here/../../tools/wine/env.sh"
 build="$(cd "$1" && pwd)"
 kit="$(mktemp -d)"
 out="$root/build/acceptance-$KESL_WINDOWS_BUILD"
-# A run that ended early may leave a package installed, which the next run's install would meet.
-# (msiexec /x of a package that is not installed fails, which is no failure here.)
 # A Windows path, or a stop that names the tool: an empty one would send the program elsewhere.
 windows_path() { winepath -w "$1" | grep . || { echo "run_under_wine.sh: winepath -w $1 gave no path" >&2; return 1; }; }
-remove_packages() { for msi in "$kit"/*UPGRADE-CHECK*.msi "$kit"/*.msi; do wine msiexec /x "$msi" /qn &>/dev/null || true; done; }
+# A run that ended early may leave a package installed, which the next run's install would meet.
+# (msiexec /x of a package that is not installed fails, which is no failure here.)
+remove_packages() { for msi in "$kit"/built/*UPGRADE-CHECK*.msi "$kit"/built/*.msi; do wine msiexec /x "$msi" /qn &>/dev/null || true; done; }
 trap 'remove_packages; rm -rf "$kit"' EXIT
 
-# The packages of this build's monitor (on the x86-64 twin, made for this test only, never shipped),
-# and of the same monitor stamped one version later.
+# The kit as make kit puts it together, of this build's monitor (on the x86-64 twin, packages made
+# for this test only, never shipped) and of the same monitor stamped one version later; under Wine,
+# the DLL that the monitor must not load from its folder beside it.
 unsigned() { (unset "${!KESL_SIGN_@}" && "$@"); }
-# Each is moved once its script has ended: package.sh lists its folder as it ends.
-package="$(unsigned "$root/tools/package/package.sh" "$build" "$kit/built" 2>/dev/null)"
-upgrade_check="$("$root/tools/kit/upgrade_check.sh" "$build" "$kit/built")"
-mv "$package" "$upgrade_check" "$kit/" && rm -rf "$kit/built"
-mkdir "$kit/standins"
-cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$kit/standins/"
+unsigned "$root/tools/package/package.sh" "$build" "$kit/built" >/dev/null 2>&1
+"$root/tools/kit/upgrade_check.sh" "$build" "$kit/built" >/dev/null
+unzip -q "$("$root/tools/kit/kit.sh" "$build" "$kit/built" "$kit/built" "$kit/zip")" -d "$kit"
+program="$kit/KeslAcceptance/kit/KeslAcceptance.exe"
+mkdir "$kit/KeslAcceptance/kit/planted" && cp "$build/KeslPlantedDll.dll" "$kit/KeslAcceptance/kit/planted/bcrypt.dll"
 
 if [ "$KESL_WINDOWS_BUILD" = win64 ]; then
   echo "win64 wine.acceptance: the shipped 32-bit monitor installed and run: skipped, 64-bit Wine runs no 32-bit program; the packages are of the twin's monitor, made for this test only" >>"$KESL_SKIPPED_STEPS"
@@ -31,15 +31,16 @@ fi
 # What a run that was killed left: its package, and a monitor's file, which a newer one would keep
 # from being installed.
 remove_packages
-rm -f "$WINEPREFIX/drive_c/Program Files (x86)/KESL/WebATM/KeslWebATMMonitor.exe"
+rm -f "$WINEPREFIX/drive_c/Program Files (x86)/KESL/WebATM/"{KeslWebATMMonitor.exe,bcrypt.dll}
 # The prefix is never restarted: a file an earlier run left waiting for a restart would wait for ever.
 wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /f &>/dev/null || true
 rm -rf "$out" && mkdir -p "$out"
 status=0
 # Into a file, not a pipe: the programs it starts inherit its output, and one left running would
 # hold a pipe open.
-kit_w="$(windows_path "$kit")" out_w="$(windows_path "$out")" refused_w="$(windows_path "$kit/refused")"
-timeout 600 wine "$build/KeslAcceptance.exe" --kit "$kit_w" --out "$out_w" \
+out_w="$(windows_path "$out")" refused_w="$(windows_path "$kit/refused")"
+# The monitor prefers a bcrypt.dll found on its DLL search path to Wine's own (the program's dll.search).
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;bcrypt=n,b" timeout 600 wine "$program" --out "$out_w" \
   </dev/null >"$out/console.txt" 2>&1 || status=$?
 # Its checks and what it said it changes; taskkill's own words, which the package's closes print
 # into the same console under Wine, stay in the file.
@@ -50,7 +51,7 @@ tr -d '\r' <"$out/console.txt" |
 # Where an agent that is not the stand-in is installed, the program refuses, in one line, to touch it.
 agent="$KESL_INSTALL_DIR/KeslWebATMAgent.exe"
 mv "$agent" "$kit/agent" && printf 'MZ, the real component' >"$agent"
-refused="$(wine "$build/KeslAcceptance.exe" --kit "$kit_w" --out "$refused_w" </dev/null |
+refused="$(wine "$program" --out "$refused_w" </dev/null |
   tr -d '\r')" && refusal=0 || refusal=$?
 mv -f "$kit/agent" "$agent"
 if [ "$refusal" != 2 ] || [ "$(wc -l <<<"$refused")" != 1 ] || [ -e "$kit/refused" ] ||
