@@ -168,7 +168,7 @@ private:
         CopyInto(kit_.agent, m_.componentFolder);
         CopyInto(kit_.terminate, m_.componentFolder);
         const std::vector<DWORD> before = ProcessesNamed(kMonitorImage);
-        const long code = RunMsiexec(L"/i \"" + kit_.package + L"\" /qn /l*v \"" + r_.Folder() + L"\\install.log\"");
+        const long code = Msiexec(L"/i", kit_.package, L"/qn", L"install.log");
         // A silent install, as a deployment runs it, starts no monitor: each user's log-on does.
         const std::vector<DWORD> after = ProcessesNamed(kMonitorImage);
         const bool noneStarted =
@@ -233,7 +233,7 @@ private:
         SHCreateDirectoryExW(nullptr, stateFolder.c_str(), nullptr);
         WritePrivateProfileStringW(L"Settings", L"Service", L"0aaaaa1aaa", m_.stateFile.c_str());
 
-        std::time_t since = std::time(nullptr);
+        const std::time_t since = std::time(nullptr);
         Started monitor;
         PlantDll(wine);
         const DWORD id = StartAtLogOn(monitor, true);
@@ -269,27 +269,12 @@ private:
         ChooseMenuItem(menu, kAbout);
         About(id);
 
-        // Stop, making way for the state folder where a plain file stands.
+        // Stop, making way for the state folder where a plain file stands; then Restart.
         DeleteFileW(m_.stateFile.c_str());
         RemoveDirectoryW(stateFolder.c_str());
         CloseHandle(CreateFileW(stateFolder.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        HWND box = Choose(id, kStop, "stop.box", L"停止ATM安控元件成功");
-        if (box == nullptr) return false;
-        r_.Expect("stop.agent", ProcessesNamed(kAgentImage).empty(), L"agent processes left: " + Count(kAgentImage));
-        BoxToFront(id, box);
-        since = std::time(nullptr);
-        if (!ClickButton(box, IDOK)) return Fail("stop.box", L"the box did not close on OK");
-        IconLook("stop.look", WaitAndPlace(id, Look::Grey), Look::Grey);
-        r_.Expect("stop.state-file", StoredSince(m_, '1', since), L"Stopped recorded once the box was dismissed");
-
-        box = Choose(id, kRestart, "restart.box", L"重啟ATM安控元件成功");
-        if (box == nullptr) return false;
-        r_.Expect("restart.agent", WaitUntil([] { return ProcessesNamed(kAgentImage).size() == 1; }),
-                  L"agent processes: " + Count(kAgentImage));
-        since = std::time(nullptr);
-        if (!ClickButton(box, IDOK)) return Fail("restart.box", L"the box did not close on OK");
-        IconLook("restart.look", WaitAndPlace(id, Look::Colour), Look::Colour);
-        r_.Expect("restart.state-file", StoredSince(m_, '0', since), L"Running recorded once the box was dismissed");
+        if (!Command(id, kStop, "stop", L"停止ATM安控元件成功", 0, Look::Grey, '1')) return false;
+        if (!Command(id, kRestart, "restart", L"重啟ATM安控元件成功", 1, Look::Colour, '0')) return false;
         OneIcon("restart.one-icon", id);
 
         TrayIcon last;
@@ -359,20 +344,30 @@ private:
                   texts + (closed ? L"" : L"; it did not close on OK"));
     }
 
-    // Chooses item from the menu; the box that answers when it says expected, else null.
-    HWND Choose(DWORD id, MenuItem item, const char* check, const std::wstring& expected) {
+    // Chooses item from the menu: its box says expected, with OK alone; agents run then; once the
+    // box is dismissed, the icon shows look and the state file the digit. Stop's box, lost behind
+    // another window, is brought to the front by a press on the icon.
+    bool Command(DWORD id, MenuItem item, const std::string& name, const std::wstring& expected, std::size_t agents,
+                 Look look, char digit) {
         std::wstring how;
         HWND menu = OpenMenu(id, how);
-        if (menu == nullptr) {
-            r_.Fail(check, L"no menu opened");
-            return nullptr;
-        }
+        if (menu == nullptr) return Fail(name + ".box", L"no menu opened");
         ChooseMenuItem(menu, item);
         HWND box = WaitForWindow(id, L"#32770", kBoxCaption);
         const std::wstring text = box ? TextOf(GetDlgItem(box, 0xFFFF)) : L"no message box";
-        if (box != nullptr) r_.Screenshot(AreaOf(box), Widen(check));
+        if (box != nullptr) r_.Screenshot(AreaOf(box), Widen(name + ".box"));
         const bool okOnly = box != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
-        return r_.Expect(check, text == expected && okOnly, text + (okOnly ? L", OK alone" : L", not OK alone")) ? box : nullptr;
+        if (!r_.Expect(name + ".box", text == expected && okOnly, text + (okOnly ? L", OK alone" : L", not OK alone")))
+            return false;
+        r_.Expect(name + ".agent", WaitUntil([&] { return ProcessesNamed(kAgentImage).size() == agents; }),
+                  L"agent processes: " + Count(kAgentImage));
+        if (item == kStop) BoxToFront(id, box);
+        const std::time_t since = std::time(nullptr);
+        if (!ClickButton(box, IDOK)) return Fail(name + ".box", L"the box did not close on OK");
+        IconLook(name + ".look", WaitAndPlace(id, look), look);
+        r_.Expect(name + ".state-file", StoredSince(m_, digit, since),
+                  std::wstring(digit == '0' ? L"Running" : L"Stopped") + L" recorded once the box was dismissed");
+        return true;
     }
 
     // The box, lost behind another window, comes to the front at a press on the icon.
@@ -393,7 +388,7 @@ private:
         return place;
     }
 
-    void IconLook(const char* check, const IconPlace& place, Look expected) {
+    void IconLook(const std::string& check, const IconPlace& place, Look expected) {
         if (!place.visible) {
             r_.Skip(check, L"Windows keeps the icon " + place.how + L": its look cannot be read from the screen");
             return;
@@ -419,10 +414,8 @@ private:
         Started old;
         const DWORD oldId = StartAtLogOn(old, false);
         if (oldId == 0) return Fail("upgrade", L"the installed monitor did not start");
-        const long code = RunMsiexec(L"/i \"" + kit_.upgrade + L"\" /qb /l*v \"" + r_.Folder() + L"\\upgrade.log\"");
-        r_.Expect("upgrade.exit-code", code == 0 && !ReplacedAtRestart(m_.monitor),
-                  L"msiexec /i /qb exit code " + std::to_wstring(code) +
-                      (code == kRestartRequired || ReplacedAtRestart(m_.monitor) ? L": the monitor's file waits for a restart" : L""));
+        const long code = Msiexec(L"/i", kit_.upgrade, L"/qb", L"upgrade.log");
+        Done("upgrade.exit-code", code, L"msiexec /i /qb");
         // Asked to close, the installing user's monitor ends as 結束 ends it, its icon with it, and
         // exits with 0; ended by force, it leaves its icon behind and exits with taskkill's 1.
         const long exitCode = old.WaitForExit(kInstallerWait);
@@ -459,8 +452,8 @@ private:
     }
 
     void Downgrade() {
+        const long code = Msiexec(L"/i", kit_.package, L"/qn", L"downgrade.log");
         const std::wstring log = r_.Folder() + L"\\downgrade.log";
-        const long code = RunMsiexec(L"/i \"" + kit_.package + L"\" /qn /l*v \"" + log + L"\"");
         const bool stillRunning = upgradedMonitor_ != 0 && !ProcessesNamed(kMonitorImage).empty();
         r_.Expect("downgrade.refused", code == kInstallFailure && stillRunning,
                   L"msiexec /i (older) exit code " + std::to_wstring(code) +
@@ -475,10 +468,7 @@ private:
 
     void Removal() {
         const bool stateBefore = FileExists(m_.stateFile);
-        const long code = RunMsiexec(L"/x \"" + kit_.upgrade + L"\" /qn /l*v \"" + r_.Folder() + L"\\remove.log\"");
-        r_.Expect("removal.exit-code", code == 0 && !ReplacedAtRestart(m_.monitor),
-                  L"msiexec /x /qn exit code " + std::to_wstring(code) +
-                      (ReplacedAtRestart(m_.monitor) ? L": the monitor's file waits for a restart" : L""));
+        Done("removal.exit-code", Msiexec(L"/x", kit_.upgrade, L"/qn", L"remove.log"), L"msiexec /x /qn");
         r_.Expect("removal.monitor-ended", WaitUntil([] { return ProcessesNamed(kMonitorImage).empty(); }),
                   Count(kMonitorImage) + L" monitor running");
         r_.Expect("removal.gone", !FileExists(m_.monitor) && MonitorRunValue().empty() && InstalledEntries(kProduct).empty(),
@@ -489,7 +479,19 @@ private:
                   L"the user's state file and the component's agent program stay");
     }
 
-    bool Fail(const char* check, const std::wstring& why) {
+    // msiexec's action on package with a user interface, its log in the report folder; the exit code.
+    long Msiexec(const wchar_t* action, const std::wstring& package, const wchar_t* ui, const std::wstring& log) {
+        return RunMsiexec(action + (L" \"" + package + L"\" ") + ui + L" /l*v \"" + r_.Folder() + L"\\" + log + L"\"");
+    }
+
+    // Exit code 0, with no file of the monitor's left waiting for a restart.
+    void Done(const std::string& check, long code, const std::wstring& what) {
+        const bool waits = code == kRestartRequired || ReplacedAtRestart(m_.monitor);
+        r_.Expect(check, code == 0 && !waits, what + L" exit code " + std::to_wstring(code) +
+                                                  (waits ? L": the monitor's file waits for a restart" : L""));
+    }
+
+    bool Fail(const std::string& check, const std::wstring& why) {
         r_.Fail(check, why);
         return false;
     }
@@ -549,7 +551,6 @@ int wmain(int count, wchar_t** arguments) {
                                                 : L"missing: " + missing)) {
         Run(report, kit, machine).Everything();
     }
-    report.Write();
     std::printf("Report: %s\\report.html\n%s\n", Utf8(options.out).c_str(), report.Summary().c_str());
     return report.Failed() ? 1 : 0;
 }

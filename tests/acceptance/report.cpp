@@ -1,5 +1,6 @@
 #include "tests/acceptance/report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -70,6 +71,7 @@ void Report::Record(const std::string& name, Verdict verdict, const std::wstring
     const std::string line = std::string(Word(verdict)) + " " + name + (detail.empty() ? "" : ": " + Utf8(detail));
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
+    Write();
 }
 
 void Report::Pass(const std::string& name, const std::wstring& detail) { Record(name, Verdict::Pass, detail); }
@@ -92,58 +94,41 @@ void Report::Note(const std::wstring& line) {
     std::fflush(stdout);
 }
 
-bool Report::Failed() const {
-    for (const CheckResult& r : results_) {
-        if (r.verdict == Verdict::Fail) return true;
-    }
-    return false;
+bool Report::Failed() const { return Count(Verdict::Fail) > 0; }
+
+int Report::Count(Verdict verdict) const {
+    return static_cast<int>(std::count_if(results_.begin(), results_.end(), [&](const CheckResult& r) { return r.verdict == verdict; }));
 }
 
 std::string Report::Summary() const {
-    int counts[3] = {};
-    for (const CheckResult& r : results_) ++counts[static_cast<int>(r.verdict)];
-    return std::to_string(counts[0]) + " passed, " + std::to_string(counts[1]) + " failed, " + std::to_string(counts[2]) +
-           " skipped";
+    return std::to_string(Count(Verdict::Pass)) + " passed, " + std::to_string(Count(Verdict::Fail)) + " failed, " +
+           std::to_string(Count(Verdict::Skip)) + " skipped";
 }
 
+// Every file anew after each check, so that a run cut short still leaves its report.
 void Report::Write() const {
-    std::ostringstream text;
-    int failures = 0, skipped = 0;
-    for (const CheckResult& r : results_) {
-        text << Word(r.verdict) << ' ' << r.name << (r.detail.empty() ? "" : ": " + Utf8(r.detail)) << "\r\n";
-        failures += r.verdict == Verdict::Fail;
-        skipped += r.verdict == Verdict::Skip;
-    }
-
-    std::ostringstream junit;
+    std::ostringstream text, junit, page;
     junit << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n<testsuite name=\"KeslAcceptance\" tests=\""
-          << results_.size() << "\" failures=\"" << failures << "\" skipped=\"" << skipped << "\">\n";
-    for (const CheckResult& r : results_) {
-        junit << "  <testcase classname=\"KeslAcceptance\" name=\"" << Escaped(r.name) << "\"";
-        const std::string detail = Escaped(Utf8(r.detail));
-        if (r.verdict == Verdict::Pass) junit << "><system-out>" << detail << "</system-out></testcase>\n";
-        else junit << "><" << (r.verdict == Verdict::Fail ? "failure" : "skipped") << " message=\"" << detail << "\"/></testcase>\n";
-    }
-    junit << "</testsuite>\n</testsuites>\n";
-
-    std::ostringstream page;
+          << results_.size() << "\" failures=\"" << Count(Verdict::Fail) << "\" skipped=\"" << Count(Verdict::Skip) << "\">\n";
     page << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>KeslWebATMMonitor acceptance</title>"
             "<style>body{font-family:sans-serif}td{vertical-align:top;padding:4px}.PASS{color:green}.FAIL{color:red}"
             ".SKIP{color:gray}img{max-width:480px;border:1px solid #ccc}</style></head><body>\n"
-         << "<h1>KeslWebATMMonitor acceptance: " << (failures ? "FAILED" : "passed") << "</h1>\n<p>"
-         << results_.size() - failures - skipped << " passed, " << failures << " failed, " << skipped << " skipped</p>\n";
-    if (!notes_.empty()) {
-        page << "<h2>What the run did to this machine</h2><ul>\n";
-        for (const std::wstring& n : notes_) page << "<li>" << Escaped(Utf8(n)) << "</li>\n";
-        page << "</ul>\n";
-    }
-    page << "<table>\n";
+         << "<h1>KeslWebATMMonitor acceptance: " << (Failed() ? "FAILED" : "passed") << "</h1>\n<p>" << Summary() << "</p>\n"
+         << "<h2>What the run did to this machine</h2><ul>\n";
+    for (const std::wstring& n : notes_) page << "<li>" << Escaped(Utf8(n)) << "</li>\n";
+    page << "</ul>\n<table>\n";
     for (const CheckResult& r : results_) {
+        const std::string detail = Utf8(r.detail);
+        text << Word(r.verdict) << ' ' << r.name << (detail.empty() ? "" : ": " + detail) << "\r\n";
+        junit << "  <testcase classname=\"KeslAcceptance\" name=\"" << Escaped(r.name) << "\">";
+        if (r.verdict == Verdict::Pass) junit << "<system-out>" << Escaped(detail) << "</system-out></testcase>\n";
+        else junit << "<" << (r.verdict == Verdict::Fail ? "failure" : "skipped") << " message=\"" << Escaped(detail) << "\"/></testcase>\n";
         page << "<tr><td class=\"" << Word(r.verdict) << "\">" << Word(r.verdict) << "</td><td>" << Escaped(r.name)
-             << "</td><td>" << Escaped(Utf8(r.detail));
+             << "</td><td>" << Escaped(detail);
         for (const std::wstring& s : r.screenshots) page << "<br><img src=\"" << Escaped(Utf8(s)) << "\" alt=\"" << Escaped(Utf8(s)) << "\">";
         page << "</td></tr>\n";
     }
+    junit << "</testsuite>\n</testsuites>\n";
     page << "</table></body></html>\n";
     WriteWholeFile(folder_ + L"\\results.txt", text.str());
     WriteWholeFile(folder_ + L"\\junit.xml", junit.str());

@@ -32,10 +32,10 @@ public:
 
     bool Failed() const;
     std::string Summary() const;  // "N passed, N failed, N skipped"
+private:
+    int Count(Verdict verdict) const;
     // Writes results.txt, junit.xml and report.html.
     void Write() const;
-
-private:
     void Record(const std::string& name, Verdict verdict, const std::wstring& detail);
     std::wstring folder_;
     std::vector<CheckResult> results_;
