@@ -54,7 +54,8 @@ package.sh: cannot sign: KeslWebATMMonitor.exe: wrong PIN in ca.pem" ] || fail "
 # A legacy PKCS#12 file is read; a time stamp whose signature does not verify is refused.
 ! unsigned env KESL_SIGN_PKCS12=legacy.p12 KESL_SIGN_PASSWORD_FILE=pin KESL_SIGN_TIMESTAMP_URL=$tsa/corrupt \
   "$root/tools/package/package.sh" "$build" corrupt 2>refused && [ "$(cat refused)" = \
-  "package.sh: cannot sign: KeslWebATMMonitor.exe: the time stamp from $tsa/corrupt does not verify" ] || fail "$(cat refused)"
+  "package.sh: cannot sign: KeslWebATMMonitor.exe: the time stamp from $tsa/corrupt does not verify" ] ||
+  fail "a time stamp that does not verify: $(cat refused)"
 # Interrupted while the server is silent, package.sh leaves no osslsigncode behind.
 KESL_SIGN_TIMESTAMP_URL=$tsa/silent "$root/tools/package/package.sh" "$build" silent 2>/dev/null &
 wait_until pgrep -f "sign .*$PWD/silent/" >/dev/null && kill $! && ! wait $! && ! pgrep -f "sign .*$PWD/silent/" ||
