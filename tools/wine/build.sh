@@ -36,11 +36,12 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   else
     # Whether the twin's runs here are faithful: where the host runs 32-bit programs, only a private
     # mount namespace keeps them from reaching the 32-bit loader.
-    faithful="$(bash "$(dirname "${BASH_SOURCE[0]}")/no-32bit.sh" --say)"
+    faithful=""
+    [ "$KESL_HOST_RUNS_32BIT" = no ] || faithful="; $(bash "$(dirname "${BASH_SOURCE[0]}")/no-32bit.sh" --say)"
     if [ "$KESL_WINDOWS_BUILD" = win64 ]; then
-      echo "Windows build: the x86-64 twin (build/win64, under 64-bit Wine), since $KESL_TWIN_REASON; $faithful"
+      echo "Windows build: the x86-64 twin (build/win64, under 64-bit Wine), since $KESL_TWIN_REASON$faithful"
     else
-      echo "Windows builds: the 32-bit build that ships (build/win32), and for make test its x86-64 twin (build/win64, under 64-bit Wine); $faithful"
+      echo "Windows builds: the 32-bit build that ships (build/win32), and for make test its x86-64 twin (build/win64, under 64-bit Wine)$faithful"
     fi
   fi
 fi
