@@ -19,7 +19,7 @@ if [ "$KESL_HOST_RUNS_32BIT" = yes ]; then
 else
   echo "== the shipped 32-bit files (build/win32)"
   ctest --test-dir "$root/build/win32" --output-on-failure -LE wine || status=1
-  ran="the x86-64 twin (build/win64, 64-bit Wine), since $KESL_TWIN_REASON; the shipped files' own checks on build/win32"
+  ran="the x86-64 twin (build/win64, 64-bit Wine), since $KESL_NO_32BIT_REASON${KESL_TWIN:+ (KESL_TWIN is set)}; the shipped files' own checks on build/win32"
 fi
 echo "== Windows tests under 64-bit Wine, on the x86-64 twin (build/win64), as on a host without 32-bit programs"
 wait $twin || status=1
