@@ -9,6 +9,7 @@
 #include "bench/figures.h"
 #include "bench/samples.h"
 #include "bench/tray_watch.h"
+#include "desktop/tray_icon.h"
 #include "bench/programs.h"
 #include "desktop/desktop.h"
 
@@ -23,7 +24,7 @@ constexpr unsigned kAnchorIconId = 1;
 }  // namespace
 
 int wmain() {
-    DriverTrayIcon anchor(kAnchorIconId);
+    OwnTrayIcon anchor(kAnchorIconId);
     anchor.Add();
     if (!WaitUntil([] { return ShownTrayIcons() == 1; }, std::chrono::seconds(60))) {
         std::fprintf(stderr, "bench: the taskbar did not show the driver's icon alone\n");

@@ -44,7 +44,7 @@ bool MeasureOnce(const char* figure, const BenchProgram& program, const std::wst
     const double elapsed = sincePost.Milliseconds();
     if (shown) {
         Sample(figure, program.name, elapsed);
-        if (!ClickButton(box, IDOK)) Missing(figure, program.name, "box-did-not-close");
+        if (!ClickButton(box, OnlyButton(box))) Missing(figure, program.name, "box-did-not-close");
     } else {
         Missing(figure, program.name, "no-message-box");
     }

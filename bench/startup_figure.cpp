@@ -8,6 +8,7 @@
 #include "bench/samples.h"
 #include "bench/timing.h"
 #include "bench/tray_watch.h"
+#include "desktop/tray_icon.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ std::optional<double> StartupMilliseconds(const BenchProgram& program) {
 }  // namespace
 
 void MeasureTrayObservation(int runs) {
-    DriverTrayIcon icon(kObservedIconId);
+    OwnTrayIcon icon(kObservedIconId);
     for (int run = 0; run < runs; ++run) {
         const int iconsBefore = ShownTrayIcons();
         const Stopwatch sinceAdd;

@@ -42,33 +42,3 @@ int ShownTrayIcons(int maxSlots) {
     }
     return shown;
 }
-
-DriverTrayIcon::DriverTrayIcon(unsigned id)
-    // A message-only window: it owns the icon but takes no broadcasts, which the driver's thread,
-    // busy measuring, would not answer.
-    : owner_(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)), id_(id) {}
-
-DriverTrayIcon::~DriverTrayIcon() {
-    Remove();
-    DestroyWindow(owner_);
-}
-
-void DriverTrayIcon::Add() {
-    NOTIFYICONDATAW icon{};
-    icon.cbSize = sizeof icon;
-    icon.hWnd = owner_;
-    icon.uID = id_;
-    icon.uFlags = NIF_ICON;
-    icon.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-    added_ = Shell_NotifyIconW(NIM_ADD, &icon) != FALSE;
-}
-
-void DriverTrayIcon::Remove() {
-    if (!added_) return;
-    NOTIFYICONDATAW icon{};
-    icon.cbSize = sizeof icon;
-    icon.hWnd = owner_;
-    icon.uID = id_;
-    Shell_NotifyIconW(NIM_DELETE, &icon);
-    added_ = false;
-}

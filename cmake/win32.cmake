@@ -120,9 +120,10 @@ set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine)
 # The acceptance program: the package installed, the monitor walked through as a user would, upgraded,
 # refused when older and removed; on real Windows from the kit, here under Wine (tests/acceptance/).
 # What drives the desktop as a user does, for the acceptance program and the benchmark (desktop/).
-add_library(kesl_desktop STATIC desktop/processes.cpp)
+add_library(kesl_desktop STATIC desktop/processes.cpp desktop/tray_icon.cpp)
 target_include_directories(kesl_desktop PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(kesl_desktop PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
+target_link_libraries(kesl_desktop PUBLIC user32 shell32)
 
 add_executable(acceptance tests/acceptance/acceptance.cpp tests/acceptance/report.cpp tests/acceptance/system.cpp
     tests/acceptance/tray.cpp)

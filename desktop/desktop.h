@@ -11,15 +11,24 @@
 #include <thread>
 #include <vector>
 
-// Polls condition until it holds or timeout passes: a bounded wait, never a fixed sleep.
+// Polls condition until it holds or timeout passes: a bounded wait, never a fixed sleep. The
+// thread's own windows (an icon's owner, a window put in front) are answered meanwhile.
 inline bool WaitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
+}
+
+// A message to another program's window, never waited for longer than 5 s, nor at all when that
+// program has stopped answering; 0 then.
+inline LRESULT SendBounded(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result) ? result : 0;
 }
 
 // Each icon is drawn in a slot of small-icon size plus a border, from the taskbar's right end.
@@ -127,7 +136,7 @@ inline bool WaitForSlot(int index, Look look) {
 inline void ClickMenuItem(HWND menu, int index) {
     // The item's own place where the menu tells it; else a quarter of the menu, as Wine draws it.
     RECT item{};
-    HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+    HMENU items = reinterpret_cast<HMENU>(SendBounded(menu, MN_GETHMENU));
     if (items == nullptr || !GetMenuItemRect(nullptr, items, static_cast<UINT>(index), &item)) {
         GetWindowRect(menu, &item);
         const int height = (item.bottom - item.top) / 4;
@@ -158,18 +167,32 @@ inline HWND WaitForWindow(DWORD processId, const wchar_t* className, const wchar
     return found;
 }
 
+// A window's or a control's text: GetWindowText cannot read a control of another program.
 inline std::wstring TextOf(HWND window) {
     wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
+    SendBounded(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
+// The dialog's one button, or null when it has none or several. A message box's lone OK button
+// need not be IDOK: Windows may give it IDCANCEL's number, since Esc closes the box too.
+inline HWND OnlyButton(HWND dialog) {
+    HWND only = nullptr;
+    int buttons = 0;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t kind[16] = {};
+        GetClassNameW(c, kind, 16);
+        if (_wcsicmp(kind, L"Button") == 0 && ++buttons == 1) only = c;
+    }
+    return buttons == 1 ? only : nullptr;
+}
+
 // Clicks the dialog's button until the dialog has gone: a box just shown may miss the first click.
-inline bool ClickButton(HWND dialog, int id) {
-    RECT button{};
-    GetWindowRect(GetDlgItem(dialog, id), &button);
+inline bool ClickButton(HWND dialog, HWND button) {
+    RECT area{};
+    if (button == nullptr || !GetWindowRect(button, &area)) return false;
     for (int attempt = 0; attempt < 5 && IsWindow(dialog); ++attempt) {
-        Click(button);
+        Click(area);
         WaitUntil([&] { return !IsWindow(dialog); }, std::chrono::seconds(3));
     }
     return !IsWindow(dialog);

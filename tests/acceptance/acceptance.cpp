@@ -88,22 +88,25 @@ Machine MachineOf() {
     m.componentFolder = ProgramFilesFolder() + L"\\KESL\\WebATM";
     m.monitor = std::wstring(x86) + L"\\KESL\\WebATM\\KeslWebATMMonitor.exe";
     m.agent = m.componentFolder + L"\\KeslWebATMAgent.exe";
-    char appData[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
-    m.stateFile = Widen(appData) + L"\\KESL\\info.ini";
+    // The state file of the user whose monitor runs: the shell's user, who may not be this
+    // program's (a standard user who typed an administrator's credentials).
+    wchar_t appData[MAX_PATH] = {};
+    const UniqueHandle user = ShellUserToken();
+    SHGetFolderPathW(nullptr, CSIDL_APPDATA, user.get(), SHGFP_TYPE_CURRENT, appData);
+    m.stateFile = std::wstring(appData) + L"\\KESL\\info.ini";
     return m;
 }
 
 // Whether the state file holds what a write of stateDigit stores at some second since from.
 bool StoredSince(const Machine& m, char stateDigit, std::time_t from) {
-    char stored[64] = {};
-    GetPrivateProfileStringA("Settings", "Service", "", stored, sizeof stored, Utf8(m.stateFile).c_str());
+    wchar_t stored[64] = {};
+    GetPrivateProfileStringW(L"Settings", L"Service", L"", stored, 64, m.stateFile.c_str());
     for (std::time_t time = from; time <= std::time(nullptr); ++time) {
-        char value[16] = {};
-        std::snprintf(value, sizeof value, "%09x", static_cast<unsigned>(time));
-        value[6] = stateDigit;
+        wchar_t value[16] = {};
+        std::swprintf(value, 16, L"%09x", static_cast<unsigned>(time));
+        value[6] = static_cast<wchar_t>(stateDigit);
         value[9] = value[3];
-        if (std::string(stored) == value) return true;
+        if (std::wcscmp(stored, value) == 0) return true;
     }
     return false;
 }
@@ -198,18 +201,21 @@ private:
     // Starts the installed monitor as the Run value does at log-on; its process number, or 0.
     DWORD StartAtLogOn(Started& monitor, bool check) {
         std::wstring how;
-        const bool started = StartAsShellUser(MonitorRunValue(), monitor, how);
-        const DWORD id = started ? monitor.info.dwProcessId : 0;
+        const bool asShellUser = StartAsShellUser(MonitorRunValue(), monitor, how);
+        const DWORD id = monitor.info.dwProcessId;
         const bool window = id != 0 && WaitForWindow(id, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
         if (!check) return window ? id : 0;
         r_.Expect("logon.start", window, L"the Run value's command, started " + how);
-
+        const int shell = ShellElevation();
         if (RunningUnderWine()) {
             r_.Skip("logon.unelevated", L"Wine has no UAC: every program runs with one token");
-        } else if (ShellElevation() != 0) {
-            r_.Skip("logon.unelevated", ShellElevation() == 1 ? L"UAC is off here: the shell itself runs elevated, and so "
-                                                                L"does what the Run value starts"
-                                                              : L"no shell whose token the Run value's programs get");
+        } else if (!UacIsOn()) {
+            r_.Skip("logon.unelevated", L"UAC is off here: what the Run value starts runs elevated");
+        } else if (!asShellUser || shell != 0) {
+            r_.Skip("logon.unelevated", !asShellUser ? L"the monitor could not be started as the shell's user: " + how
+                                        : shell == 1 ? L"the shell itself runs elevated (started from an elevated program), "
+                                                       L"and so does what it starts"
+                                                     : L"no shell whose token the Run value's programs get");
         } else {
             const int elevated = ElevationOf(monitor.info.hProcess);
             r_.Expect("logon.unelevated", elevated == 0,
@@ -338,7 +344,7 @@ private:
         for (HWND c = GetWindow(about, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
             if (!TextOf(c).empty() && TextOf(c)[0] != L'\xFFFF') texts += (texts.empty() ? L"" : L" | ") + TextOf(c);
         }
-        const bool closed = ClickButton(about, IDOK);
+        const bool closed = ClickButton(about, GetDlgItem(about, IDOK));
         r_.Expect("about", closed && texts == L"Kesl銀行晶片金融卡安控元件 " + kit_.version +
                                                  L" (001)版 | Copyright (C) 2026 Kesl銀行 版權所有 | 確定",
                   texts + (closed ? L"" : L"; it did not close on OK"));
@@ -356,29 +362,36 @@ private:
         HWND box = WaitForWindow(id, L"#32770", kBoxCaption);
         const std::wstring text = box ? TextOf(GetDlgItem(box, 0xFFFF)) : L"no message box";
         if (box != nullptr) r_.Screenshot(AreaOf(box), Widen(name + ".box"));
-        const bool okOnly = box != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
+        const bool okOnly = box != nullptr && OnlyButton(box) != nullptr;
         if (!r_.Expect(name + ".box", text == expected && okOnly, text + (okOnly ? L", OK alone" : L", not OK alone")))
             return false;
         r_.Expect(name + ".agent", WaitUntil([&] { return ProcessesNamed(kAgentImage).size() == agents; }),
                   L"agent processes: " + Count(kAgentImage));
         if (item == kStop) BoxToFront(id, box);
         const std::time_t since = std::time(nullptr);
-        if (!ClickButton(box, IDOK)) return Fail(name + ".box", L"the box did not close on OK");
+        if (!ClickButton(box, OnlyButton(box))) return Fail(name + ".box", L"the box did not close on OK");
         IconLook(name + ".look", WaitAndPlace(id, look), look);
         r_.Expect(name + ".state-file", StoredSince(m_, digit, since),
                   std::wstring(digit == '0' ? L"Running" : L"Stopped") + L" recorded once the box was dismissed");
         return true;
     }
 
-    // The box, lost behind another window, comes to the front at a press on the icon.
+    // The box, lost behind another window, comes to the front at a press on the icon. The other
+    // window is put in front by a click, as a user would: a program not in the foreground may
+    // not take it by itself.
     void BoxToFront(DWORD id, HWND box) {
-        HWND other = CreateWindowW(L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
-        SetForegroundWindow(other);
-        TrayIcon icon;
-        FindTrayIcon(id, icon);
-        std::wstring how;
-        PressIcon(id, PlaceOf(icon), how);
-        r_.Expect("stop.box-to-front", WaitUntil([&] { return GetForegroundWindow() == box; }), L"pressed by " + how);
+        HWND other = CreateWindowW(L"STATIC", L"KeslAcceptance", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                                   nullptr, nullptr, nullptr);
+        Click(AreaOf(other));
+        if (!WaitUntil([&] { return GetForegroundWindow() == other; }, std::chrono::seconds(5))) {
+            r_.Skip("stop.box-to-front", L"no window could be put in front of the box here");
+        } else {
+            TrayIcon icon;
+            FindTrayIcon(id, icon);
+            std::wstring how;
+            PressIcon(id, PlaceOf(icon), how);
+            r_.Expect("stop.box-to-front", WaitUntil([&] { return GetForegroundWindow() == box; }), L"pressed by " + how);
+        }
         DestroyWindow(other);
     }
 
@@ -526,6 +539,12 @@ bool ParseOptions(int count, wchar_t** arguments, Options& options) {
 
 int wmain(int count, wchar_t** arguments) {
     SetConsoleOutputCP(CP_UTF8);
+    // Rectangles, the cursor and the screen's pixels in one measure at any scaling: per-monitor
+    // aware (v2) where Windows has it (Windows 10 1703 on), system-aware before.
+    using SetAwareness = BOOL(WINAPI*)(HANDLE);
+    const auto setAwareness = reinterpret_cast<SetAwareness>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (setAwareness == nullptr || !setAwareness(reinterpret_cast<HANDLE>(-4))) SetProcessDPIAware();
     Options options;
     if (!ParseOptions(count, arguments, options)) {
         std::printf("usage: KeslAcceptance.exe [--kit FOLDER] [--out FOLDER] [--allow-installed-component]\n");
@@ -545,11 +564,19 @@ int wmain(int count, wchar_t** arguments) {
                     Utf8(machine.agent).c_str());
         return 2;
     }
-    SHCreateDirectoryExW(nullptr, options.out.c_str(), nullptr);
+    // SHCreateDirectoryExW takes absolute paths only.
+    wchar_t out[MAX_PATH] = {};
+    GetFullPathNameW(options.out.c_str(), MAX_PATH, out, nullptr);
+    options.out = out;
+    SHCreateDirectoryExW(nullptr, out, nullptr);
     Report report(options.out);
     if (report.Expect("kit", kitWhole, kitWhole ? L"version " + kit.version + L", upgrade check " + kit.upgradeVersion
                                                 : L"missing: " + missing)) {
         Run(report, kit, machine).Everything();
+    }
+    if (!report.Written()) {
+        std::printf("KeslAcceptance: the report could not be written in %s\n%s\n", Utf8(options.out).c_str(), report.Summary().c_str());
+        return 1;
     }
     std::printf("Report: %s\\report.html\n%s\n", Utf8(options.out).c_str(), report.Summary().c_str());
     return report.Failed() ? 1 : 0;

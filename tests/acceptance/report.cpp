@@ -106,7 +106,7 @@ std::string Report::Summary() const {
 }
 
 // Every file anew after each check, so that a run cut short still leaves its report.
-void Report::Write() const {
+void Report::Write() {
     std::ostringstream text, junit, page;
     junit << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n<testsuite name=\"KeslAcceptance\" tests=\""
           << results_.size() << "\" failures=\"" << Count(Verdict::Fail) << "\" skipped=\"" << Count(Verdict::Skip) << "\">\n";
@@ -130,7 +130,6 @@ void Report::Write() const {
     }
     junit << "</testsuite>\n</testsuites>\n";
     page << "</table></body></html>\n";
-    WriteWholeFile(folder_ + L"\\results.txt", text.str());
-    WriteWholeFile(folder_ + L"\\junit.xml", junit.str());
-    WriteWholeFile(folder_ + L"\\report.html", page.str());
+    written_ = WriteWholeFile(folder_ + L"\\results.txt", text.str()) && WriteWholeFile(folder_ + L"\\junit.xml", junit.str()) &&
+               WriteWholeFile(folder_ + L"\\report.html", page.str());
 }

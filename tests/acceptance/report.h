@@ -31,16 +31,18 @@ public:
     void Note(const std::wstring& line);  // said before a change the run makes to the machine
 
     bool Failed() const;
+    bool Written() const { return written_; }  // whether each file of the report was, last time
     std::string Summary() const;  // "N passed, N failed, N skipped"
 private:
     int Count(Verdict verdict) const;
     // Writes results.txt, junit.xml and report.html.
-    void Write() const;
+    void Write();
     void Record(const std::string& name, Verdict verdict, const std::wstring& detail);
     std::wstring folder_;
     std::vector<CheckResult> results_;
     std::vector<std::wstring> pending_;  // screenshots for the next check
     std::vector<std::wstring> notes_;
+    bool written_ = false;
 };
 
 std::string Utf8(const std::wstring& text);

@@ -20,15 +20,26 @@ std::string ReadAll(const std::wstring& path) {
     return bytes;
 }
 
-std::wstring RegistryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
+// A value's bytes and type, whatever its size; empty when it cannot be read.
+std::vector<BYTE> RegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view, DWORD& type) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return L"";
-    wchar_t value[1024] = {};
-    DWORD size = sizeof value - sizeof(wchar_t);
-    DWORD type = 0;
-    const LONG read = RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    std::vector<BYTE> value;
+    if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return value;
+    DWORD size = 0;
+    LONG read = ERROR_MORE_DATA;
+    while (read == ERROR_MORE_DATA && RegQueryValueExW(opened, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        value.assign(size + 2 * sizeof(wchar_t), 0);  // room for terminators the value may lack
+        read = RegQueryValueExW(opened, name, nullptr, &type, value.data(), &size);
+    }
     RegCloseKey(opened);
-    return read == ERROR_SUCCESS && type == REG_SZ ? value : L"";
+    if (read != ERROR_SUCCESS) value.clear();
+    return value;
+}
+
+std::wstring RegistryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
+    DWORD type = 0;
+    const std::vector<BYTE> value = RegistryValue(root, key, name, view, type);
+    return type == REG_SZ && !value.empty() ? reinterpret_cast<const wchar_t*>(value.data()) : L"";
 }
 
 }  // namespace
@@ -69,43 +80,58 @@ std::wstring FileVersion(const std::wstring& path) {
            std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
 }
 
+namespace {
+
+DWORD ShellProcessId() {
+    DWORD id = 0;
+    if (HWND shell = GetShellWindow()) GetWindowThreadProcessId(shell, &id);
+    return id;
+}
+
+}  // namespace
+
 int ShellElevation() {
-    DWORD shellId = 0;
-    HWND shell = GetShellWindow();
-    if (shell != nullptr) GetWindowThreadProcessId(shell, &shellId);
-    UniqueHandle process(shellId != 0 ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellId) : nullptr);
+    UniqueHandle process(ShellProcessId() != 0 ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ShellProcessId()) : nullptr);
     return process ? ElevationOf(process.get()) : -1;
 }
 
-bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how) {
-    DWORD shellId = 0;
-    HWND shell = GetShellWindow();
-    if (shell != nullptr) GetWindowThreadProcessId(shell, &shellId);
-    UniqueHandle shellProcess(shellId != 0 ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellId) : nullptr);
-    HANDLE token = nullptr;
-    HANDLE primary = nullptr;
-    if (shellProcess && OpenProcessToken(shellProcess.get(), TOKEN_DUPLICATE, &token)) {
-        DuplicateTokenEx(token, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT |
-                                    TOKEN_ADJUST_SESSIONID, nullptr, SecurityImpersonation, TokenPrimary, &primary);
+UniqueHandle ShellUserToken() {
+    UniqueHandle shell(ShellProcessId() != 0 ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ShellProcessId()) : nullptr);
+    HANDLE token = nullptr, primary = nullptr;
+    if (shell && OpenProcessToken(shell.get(), TOKEN_DUPLICATE, &token)) {
+        DuplicateTokenEx(token, TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID |
+                                    TOKEN_IMPERSONATE, nullptr, SecurityImpersonation, TokenPrimary, &primary);
         CloseHandle(token);
     }
-    UniqueHandle primaryToken(primary);
-    if (primaryToken) {
-        std::wstring line = commandLine;
-        STARTUPINFOW startup{sizeof startup};
-        startup.dwFlags = STARTF_USESHOWWINDOW;  // as the shell starts the Run value's programs
-        startup.wShowWindow = SW_SHOWNORMAL;
-        if (CreateProcessWithTokenW(primaryToken.get(), 0, nullptr, line.data(), 0, nullptr, nullptr, &startup,
-                                    &started.info)) {
-            how = L"with the token of the shell's process (" + std::to_wstring(shellId) + L")";
-            return true;
-        }
-        how = L"CreateProcessWithTokenW failed (" + std::to_wstring(GetLastError()) + L"), so with this program's own token";
-    } else {
-        how = shell == nullptr ? L"no shell window, so with this program's own token"
-                               : L"the shell's token could not be taken, so with this program's own token";
+    return UniqueHandle(primary);
+}
+
+bool StartWithToken(HANDLE token, const std::wstring& commandLine, Started& started) {
+    std::wstring line = commandLine;
+    STARTUPINFOW startup{sizeof startup};
+    startup.dwFlags = STARTF_USESHOWWINDOW;  // as the shell starts the Run value's programs
+    startup.wShowWindow = SW_SHOWNORMAL;
+    return CreateProcessWithTokenW(token, 0, nullptr, line.data(), 0, nullptr, nullptr, &startup, &started.info) != FALSE;
+}
+
+bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how) {
+    const UniqueHandle token = ShellUserToken();
+    if (token && StartWithToken(token.get(), commandLine, started)) {
+        how = L"with the token of the shell's process (" + std::to_wstring(ShellProcessId()) + L")";
+        return true;
     }
-    return StartProgram(commandLine, started);
+    how = !token ? (ShellProcessId() == 0 ? L"no shell window" : L"the shell's token could not be taken")
+                 : L"CreateProcessWithTokenW failed (" + std::to_wstring(GetLastError()) + L")";
+    how += L", so with this program's own token";
+    StartProgram(commandLine, started);
+    return false;
+}
+
+bool UacIsOn() {
+    DWORD type = 0;
+    const std::vector<BYTE> on = RegistryValue(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+                                               L"EnableLUA", KEY_WOW64_64KEY, type);
+    return type != REG_DWORD || on.size() < sizeof(DWORD) || *reinterpret_cast<const DWORD*>(on.data()) != 0;
 }
 
 int ElevationOf(HANDLE process) {
@@ -125,6 +151,7 @@ bool RestartExplorer(std::wstring& how) {
     HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
     if (taskbar != nullptr) GetWindowThreadProcessId(taskbar, &id);
     UniqueHandle explorer(id != 0 ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr);
+    const UniqueHandle user = ShellUserToken();  // the shell's own, for an Explorer started here
     if (!explorer || !TerminateProcess(explorer.get(), 1)) {
         how = taskbar == nullptr ? L"was not running" : L"could not be ended";
         return false;
@@ -136,8 +163,12 @@ bool RestartExplorer(std::wstring& how) {
         how = L"was ended, and Windows started it again";
         return true;
     }
+    // By its full path: a 32-bit program's search would meet the redirected system folder first.
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring program = L"\"" + std::wstring(windows) + L"\\explorer.exe\"";
     Started started;
-    StartProgram(L"explorer.exe", started);
+    if (!user || !StartWithToken(user.get(), program, started)) StartProgram(program, started);
     how = L"was ended; Windows did not start it again, so this program did";
     return WaitUntil(taskbarBack, std::chrono::seconds(30));
 }
@@ -166,19 +197,11 @@ std::wstring ReadLogText(const std::wstring& path) {
 }
 
 bool ReplacedAtRestart(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return false;
-    std::vector<wchar_t> names(65536);
-    DWORD size = static_cast<DWORD>((names.size() - 1) * sizeof(wchar_t));
-    const LONG read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(names.data()), &size);
-    RegCloseKey(key);
-    if (read != ERROR_SUCCESS) return false;
+    DWORD type = 0;
+    const std::vector<BYTE> value = RegistryValue(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                                                  L"PendingFileRenameOperations", KEY_WOW64_64KEY, type);
     // A list of "\\??\\path" strings, each ended by a terminator; the case of the letters may differ.
-    std::wstring list(names.data(), size / sizeof(wchar_t));
-    std::wstring wanted = path;
+    std::wstring list(reinterpret_cast<const wchar_t*>(value.data()), value.size() / sizeof(wchar_t)), wanted = path;
     for (wchar_t& c : list) c = static_cast<wchar_t>(towlower(c));
     for (wchar_t& c : wanted) c = static_cast<wchar_t>(towlower(c));
     return list.find(wanted) != std::wstring::npos;

@@ -16,10 +16,15 @@ bool SameBytes(const std::wstring& a, const std::wstring& b);
 bool CopyInto(const std::wstring& from, const std::wstring& folder);
 std::wstring FileVersion(const std::wstring& path);  // "1.0.0.7", or empty
 
-// Starts commandLine with the token of the logged-on user's shell (the process that owns the
-// shell's window), as the Run value starts it at log-on: unelevated, though this program is
-// elevated. how says which token was used.
+// A primary token of the logged-on user's shell (the process that owns the shell's window), as the
+// Run value's programs get it at log-on: unelevated under UAC, though this program is elevated.
+UniqueHandle ShellUserToken();
+// Starts commandLine with token, shown as the shell shows what it starts.
+bool StartWithToken(HANDLE token, const std::wstring& commandLine, Started& started);
+// Starts commandLine with the shell user's token; false when it could not, and commandLine was
+// started with this program's own token instead. how says which.
 bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how);
+bool UacIsOn();
 // 1 when the process runs elevated, 0 when not, -1 when that cannot be read.
 int ElevationOf(HANDLE process);
 int ShellElevation();  // of the process that owns the shell's window; -1 without a shell

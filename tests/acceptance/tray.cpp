@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "desktop/tray_icon.h"
 #include "tests/acceptance/system.h"
 
 namespace {
@@ -10,61 +11,56 @@ constexpr UINT kTrayCallback = WM_USER + 1;  // the monitor's callback message
 constexpr UINT kRunningId = 107;
 constexpr UINT kStoppedId = 129;
 
-using GetRectProc = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
-
-// Shell_NotifyIconGetRect, looked up: Windows 7 on; Wine 8 has it only as a stub.
-HRESULT IconRect(const TrayIcon& icon, RECT& area) {
-    const auto getRect = reinterpret_cast<GetRectProc>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "Shell_NotifyIconGetRect")));
-    if (getRect == nullptr) return E_NOTIMPL;
-    NOTIFYICONIDENTIFIER identifier{sizeof identifier, icon.window, icon.id, {}};
-    return getRect(&identifier, &area);
-}
-
 bool Inside(const RECT& inner, const RECT& outer) {
     return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top && inner.bottom <= outer.bottom &&
            inner.right > inner.left && inner.bottom > inner.top;
+}
+
+// An icon of this program's, added once, which Windows keeps hidden as it keeps any new icon
+// unless the user shows them all. The shell gives every hidden icon the same place, not its own
+// (the overflow's button on Windows 10): an icon at the probe's place is hidden as the probe is.
+bool AtProbesPlace(const RECT& area) {
+    static OwnTrayIcon probe(0x4B45, false);
+    static const bool added = probe.Add();
+    RECT probeArea{};
+    return added && SUCCEEDED(probe.Rect(probeArea)) && EqualRect(&area, &probeArea);
 }
 
 }  // namespace
 
 bool ShellHoldsIcon(HWND window, UINT id) {
     RECT area{};
-    return SUCCEEDED(IconRect({window, id}, area));
+    return SUCCEEDED(NotifyIconRect(window, id, area));
 }
 
 bool FindTrayIcon(DWORD processId, TrayIcon& icon) {
     icon.window = FindWindowOf(processId, L"KESLWEBATMMONITOR", nullptr, false);
     if (icon.window == nullptr) return false;
-    // The window shows one icon; which one is asked of the shell, then of the screen under Wine.
-    for (UINT id : {kRunningId, kStoppedId}) {
-        RECT area{};
-        if (SUCCEEDED(IconRect({icon.window, id}, area))) {
-            icon.id = id;
-            return true;
-        }
-    }
+    // The window shows one icon; which one is asked of the shell. Wine's cannot tell (its icon is
+    // then found on the screen); Windows' holding neither means there is no icon.
     icon.id = 0;
-    return true;
+    RECT area{};
+    for (UINT id : {kRunningId, kStoppedId}) {
+        const HRESULT held = NotifyIconRect(icon.window, id, area);
+        if (held == E_NOTIMPL) return true;
+        if (SUCCEEDED(held)) icon.id = id;
+    }
+    return icon.id != 0;
 }
 
 IconPlace PlaceOf(const TrayIcon& icon) {
     IconPlace place;
-    RECT area{};
-    const HRESULT found = icon.id != 0 ? IconRect(icon, area) : IconRect({icon.window, kRunningId}, area);
-    if (found == E_NOTIMPL || (icon.id == 0 && RunningUnderWine())) {
+    const HRESULT found = NotifyIconRect(icon.window, icon.id != 0 ? icon.id : kRunningId, place.area);
+    if (found == E_NOTIMPL) {
         place.visible = true;
         place.area = TraySlotArea(0);
         place.how = L"at the right end of Wine's taskbar (Wine has no Shell_NotifyIconGetRect)";
-    } else if (SUCCEEDED(found) && Inside(area, Taskbar())) {
+    } else if (SUCCEEDED(found) && !AtProbesPlace(place.area) && Inside(place.area, Taskbar())) {
         place.visible = true;
-        place.area = area;
         place.how = L"on the taskbar, by Shell_NotifyIconGetRect";
     } else {
-        place.visible = false;
-        place.area = area;
-        place.how = L"kept hidden by Windows (Shell_NotifyIconGetRect: " +
-                    (SUCCEEDED(found) ? std::wstring(L"outside the taskbar") : L"no place") + L")";
+        place.how = SUCCEEDED(found) ? L"kept hidden by Windows (where a new icon of this program's is kept, or off the taskbar)"
+                                     : L"kept hidden by Windows (Shell_NotifyIconGetRect: no place)";
     }
     return place;
 }
@@ -89,8 +85,7 @@ bool WaitForIconGone(const TrayIcon& last) {
     return WaitUntil([&] {
         if (RunningUnderWine()) return TraySlot(0) == Look::Empty;
         // The shell keeps an icon whose owner did not delete it until the pointer passes over it.
-        RECT area{};
-        return FAILED(IconRect({last.window, kRunningId}, area)) && FAILED(IconRect({last.window, kStoppedId}, area));
+        return !ShellHoldsIcon(last.window, kRunningId) && !ShellHoldsIcon(last.window, kStoppedId);
     });
 }
 
@@ -109,20 +104,20 @@ void PressIcon(DWORD processId, const IconPlace& place, std::wstring& how) {
 }
 
 HWND OpenMenu(DWORD processId, std::wstring& how) {
-    // Wine drops some clicks on the tray, mostly just after the icon came back: try again.
+    // Wine drops some clicks on the tray, mostly just after the icon came back: try again. Only
+    // the monitor's own menu counts: a click that lands on the taskbar opens Explorer's.
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 5 && menu == nullptr; ++attempt) {
         TrayIcon icon;
         if (!FindTrayIcon(processId, icon)) return nullptr;
         PressIcon(processId, PlaceOf(icon), how);
-        WaitUntil([&] { return IsWindowVisible(menu = FindWindowW(L"#32768", nullptr)); }, std::chrono::seconds(2));
-        if (!IsWindowVisible(menu)) menu = nullptr;
+        WaitUntil([&] { return (menu = FindWindowOf(processId, L"#32768", nullptr)) != nullptr; }, std::chrono::seconds(2));
     }
     return menu;
 }
 
 std::wstring MenuTexts(HWND menu) {
-    HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+    HMENU items = reinterpret_cast<HMENU>(SendBounded(menu, MN_GETHMENU));
     std::wstring texts;
     for (int i = 0; items != nullptr && i < GetMenuItemCount(items); ++i) {
         wchar_t text[64] = {};

@@ -12,13 +12,14 @@
 
 struct TrayIcon {
     HWND window = nullptr;  // the monitor's hidden window, which owns the icon
-    UINT id = 0;            // 107 in colour (running), 129 in greys (stopped)
+    UINT id = 0;            // 107 in colour (running), 129 in greys (stopped); 0 where the shell cannot say
 };
 
 // Whether the shell holds an icon of window under id (Windows 7 on; never under Wine).
 bool ShellHoldsIcon(HWND window, UINT id);
 
-// The monitor's icon as it is now: its window (owned by processId) and the identifier it shows.
+// The monitor's icon as it is now: its window (owned by processId) and the identifier it shows
+// (0 under Wine, whose shell cannot say); false when there is none.
 bool FindTrayIcon(DWORD processId, TrayIcon& icon);
 
 struct IconPlace {
