@@ -64,13 +64,15 @@ wait_until pgrep -f "sign .*$PWD/silent/" >/dev/null && kill $! && ! wait $! && 
 # Unsigned: REBOOT=ReallySuppress, no hash for a versioned file; so signed by halves, with SHA-1, a table changed.
 cp "$(unsigned package bare 2>/dev/null)" unsigned.msi
 # grep reads the whole table: with -q it can end msiinfo mid-table, which pipefail counts as a failure.
-msiinfo export unsigned.msi Property | grep $'^REBOOT\tReallySuppress\r$' >/dev/null &&
-  [ -z "$(msiinfo export unsigned.msi MsiFileHash | sed 1,3d)" ] || fail "no REBOOT=ReallySuppress, or a file hash"
+[ "$(msiinfo export unsigned.msi Property | grep -cE $'^(REBOOT\tReallySuppress|MSIRESTARTMANAGERCONTROL\tDisable)\r$')" = 2 ] &&
+  [ -z "$(msiinfo export unsigned.msi MsiFileHash | sed 1,3d)" ] ||
+  fail "no REBOOT=ReallySuppress or MSIRESTARTMANAGERCONTROL=Disable, or a file hash"
 # How the monitors are ended and started again, as far as Wine (one user, no UAC) cannot show it:
 # the close request (taskkill without /F) before every forced close; a forced close in the script
 # (1024) and not impersonated (2048), after InstallInitialize, run by InstallExecute before
-# RemoveExistingProducts removes the older product; the monitor started from its file (18) and not
-# waited for (192) after InstallFinalize, only with a user interface.
+# RemoveExistingProducts removes the older product, none on a repair; the monitor started from its
+# file (18) and not waited for (192) after InstallFinalize, only with a user interface, never as
+# LocalSystem, and not after a repair.
 for table in CustomAction InstallExecuteSequence; do msiinfo export unsigned.msi $table | tr -d '\r' | sed 1,3d >$table; done
 wrong="$(awk -F'\t' 'NR == FNR { type[$1] = $2; source[$1] = $3; target[$1] = $4; next }
   { at[$1] = $3; condition[$1] = $2 }
@@ -78,19 +80,20 @@ wrong="$(awk -F'\t' 'NR == FNR { type[$1] = $2; source[$1] = $3; target[$1] = $4
   END {
     for (a in at) {
       base = type[a] % 64
+      if (base == 50 && condition[a] ~ /REINSTALL/) print "a repair ends the monitors"
       if (base == 50 && target[a] == "/IM KeslWebATMMonitor.exe" && at[a] > ask) ask = at[a]
       if (base == 50 && target[a] ~ /^\/F \/IM KeslWebATMMonitor\.exe$/) {
         if (forced == "" || at[a] < forced) forced = at[a]
         if (bit(type[a], 1024) && bit(type[a], 2048) && !bit(type[a], 256) && !bit(type[a], 512)) everywhere = at[a]
       }
       if (base == 18 && source[a] == "MonitorProgram" && bit(type[a], 64) && bit(type[a], 128) &&
-          at[a] > at["InstallFinalize"] && condition[a] ~ /UILevel > 2/) started = 1
+          at[a] > at["InstallFinalize"] && condition[a] ~ /UILevel > 2 AND UserSID <> "S-1-5-18" AND NOT Installed$/) started = 1
     }
     if (!ask || forced == "" || ask > forced) print "no close request before the forced closes"
     if (!(at["InstallInitialize"] < everywhere && everywhere < at["InstallExecute"] &&
           at["InstallExecute"] < at["RemoveExistingProducts"] && at["RemoveExistingProducts"] < at["InstallFinalize"]))
       print "no deferred, unimpersonated close run before RemoveExistingProducts"
-    if (!started) print "no start of the monitor after InstallFinalize with a user interface"
+    if (!started) print "no start of the monitor after InstallFinalize, with a user interface, not as LocalSystem, not on a repair"
   }' CustomAction InstallExecuteSequence)"
 [ -z "$wrong" ] || fail "$wrong"
 sign() { osslsigncode sign -pkcs12 legacy.p12 -readpass pin -h "$1" -in "$2" -out "$3" >/dev/null; }
