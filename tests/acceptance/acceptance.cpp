@@ -241,15 +241,11 @@ private:
 
         const std::time_t since = std::time(nullptr);
         Started monitor;
-        PlantDll(wine);
+        const std::wstring planted = FolderOf(m_.monitor) + L"\\bcrypt.dll";
+        if (wine) CopyFileW(kit_.planted.c_str(), planted.c_str(), FALSE);
         const DWORD id = StartAtLogOn(monitor, true);
         if (id == 0) return false;
-        if (wine) {
-            UniqueHandle loaded(OpenEventW(SYNCHRONIZE, FALSE, L"KeslPlantedDllLoaded"));
-            r_.Expect("dll.search", FileExists(kit_.planted) && !loaded,
-                      loaded ? L"the monitor loaded the bcrypt.dll planted in its folder" : L"the DLL planted in its folder left alone");
-            DeleteFileW((FolderOf(m_.monitor) + L"\\bcrypt.dll").c_str());
-        }
+        DllSearch(wine, planted);
         r_.Expect("logon.state-file", StoredSince(m_, '0', since), L"start-up records what the process list shows: running");
 
         IconPlace place;
@@ -272,7 +268,7 @@ private:
         const std::wstring texts = MenuTexts(menu);
         if (texts.empty() && wine) r_.Skip("tray.menu-items", L"Wine keeps a menu's items where no other program reads them");
         else r_.Expect("tray.menu-items", texts == L"關於 | 重啟ATM安控元件 | 停止ATM安控元件 | 結束", texts);
-        ChooseMenuItem(menu, kAbout);
+        ClickMenuItem(menu, kAbout);
         About(id);
 
         // Stop, making way for the state folder where a plain file stands; then Restart.
@@ -287,7 +283,7 @@ private:
         FindTrayIcon(id, last);
         menu = OpenMenu(id, how);
         if (menu == nullptr) return Fail("exit", L"no menu opened");
-        ChooseMenuItem(menu, kExit);
+        ClickMenuItem(menu, kExit);
         const long code = monitor.WaitForExit(30000);
         r_.Expect("exit", code == 0 && WaitForIconGone(last), L"exit code " + std::to_wstring(code) +
                                                                   (WaitForIconGone(last) ? L", icon gone" : L", its icon left behind"));
@@ -295,14 +291,17 @@ private:
         return code == 0;
     }
 
-    // A DLL beside the monitor, named as one it loads after start, is never loaded: from its entry
-    // point on, DLLs come from System32 alone. Wine loads its own DLLs wherever the search would
-    // look, so make test shows it with an override that prefers a DLL found on the search path
-    // (bcrypt=n,b). On Windows, a planted DLL could meet the system DLLs' own loads before that
-    // entry point, so the run plants none.
-    void PlantDll(bool wine) {
-        if (wine) CopyFileW(kit_.planted.c_str(), (FolderOf(m_.monitor) + L"\\bcrypt.dll").c_str(), FALSE);
-        else r_.Skip("dll.search", L"shown under Wine (make test), with a DLL planted beside the monitor");
+    // A DLL planted beside the monitor, named as one it loads after start, was not loaded: from its
+    // entry point on, DLLs come from System32 alone. Wine loads its own DLLs wherever the search
+    // would look, so make test shows it with an override that prefers a DLL found on the search
+    // path (bcrypt=n,b). On Windows, a planted DLL could meet the system DLLs' own loads before
+    // that entry point, so the run plants none.
+    void DllSearch(bool wine, const std::wstring& planted) {
+        if (!wine) return r_.Skip("dll.search", L"shown under Wine (make test), with a DLL planted beside the monitor");
+        UniqueHandle loaded(OpenEventW(SYNCHRONIZE, FALSE, L"KeslPlantedDllLoaded"));
+        r_.Expect("dll.search", FileExists(kit_.planted) && !loaded,
+                  loaded ? L"the monitor loaded the bcrypt.dll planted in its folder" : L"the DLL planted in its folder left alone");
+        DeleteFileW(planted.c_str());
     }
 
     void TaskbarAnew(DWORD id, bool wine) {
@@ -358,7 +357,7 @@ private:
         std::wstring how;
         HWND menu = OpenMenu(id, how);
         if (menu == nullptr) return Fail(name + ".box", L"no menu opened");
-        ChooseMenuItem(menu, item);
+        ClickMenuItem(menu, item);
         HWND box = WaitForWindow(id, L"#32770", kBoxCaption);
         const std::wstring text = box ? TextOf(GetDlgItem(box, 0xFFFF)) : L"no message box";
         if (box != nullptr) r_.Screenshot(AreaOf(box), Widen(name + ".box"));

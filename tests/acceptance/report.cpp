@@ -74,7 +74,6 @@ void Report::Record(const std::string& name, Verdict verdict, const std::wstring
     Write();
 }
 
-void Report::Pass(const std::string& name, const std::wstring& detail) { Record(name, Verdict::Pass, detail); }
 void Report::Fail(const std::string& name, const std::wstring& detail) { Record(name, Verdict::Fail, detail); }
 void Report::Skip(const std::string& name, const std::wstring& reason) { Record(name, Verdict::Skip, reason); }
 

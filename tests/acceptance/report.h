@@ -21,7 +21,6 @@ public:
     explicit Report(std::wstring folder);
     const std::wstring& Folder() const { return folder_; }
 
-    void Pass(const std::string& name, const std::wstring& detail = L"");
     void Fail(const std::string& name, const std::wstring& detail);
     void Skip(const std::string& name, const std::wstring& reason);
     // Passes when ok, else fails; returns ok.

@@ -127,4 +127,3 @@ std::wstring MenuTexts(HWND menu) {
     return texts;
 }
 
-void ChooseMenuItem(HWND menu, int index) { ClickMenuItem(menu, index); }

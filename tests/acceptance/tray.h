@@ -44,4 +44,3 @@ void PressIcon(DWORD processId, const IconPlace& place, std::wstring& how);
 HWND OpenMenu(DWORD processId, std::wstring& how);
 // The menu's items, as their texts.
 std::wstring MenuTexts(HWND menu);
-void ChooseMenuItem(HWND menu, int index);

@@ -4,8 +4,7 @@
 set -uo pipefail
 source "$(dirname "$0")/../../tools/wine/env.sh"
 if [[ "$KESL_NO_32BIT" == reachable* ]] || [ ! -e /usr/lib/wine/wine ]; then
-  why="${KESL_NO_32BIT#reachable: }"
-  [ -e /usr/lib/wine/wine ] || why="Wine's 32-bit loader is not installed"
+  why="${KESL_NO_32BIT#reachable: }" && [ -e /usr/lib/wine/wine ] || why="Wine's 32-bit loader is not installed"
   echo "win64 wine.no-32bit: the 32-bit loader kept from the twin: skipped, $why" | tee -a "$KESL_SKIPPED_STEPS"
   exit 0
 fi

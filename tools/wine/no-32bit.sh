@@ -5,7 +5,8 @@
 # one) behind a copy of its ELF header that names no machine, which the kernel refuses the same way.
 #   no-32bit.sh COMMAND...   runs COMMAND so
 #   no-32bit.sh --say        one line: whether the twin's runs here can reach the 32-bit loader
-# Inside, KESL_NO_32BIT is "hidden"; where no namespace can be made, "reachable: WHY".
+# Inside, KESL_NO_32BIT is "hidden"; on a host that runs none, "none"; where no namespace can be
+# made, "reachable: WHY".
 set -euo pipefail
 loader=/usr/lib/wine/wine
 hidden=("$loader" /usr/lib/wine/wineserver32)  # the 32-bit programs of Debian's Wine
@@ -51,7 +52,8 @@ if [ "${1:-}" = --say ]; then
   exit 0
 fi
 
-if [ "${KESL_NO_32BIT:-}" = hidden ] || ! runs_here; then exec "$@"; fi
+if [ -n "${KESL_NO_32BIT:-}" ]; then exec "$@"; fi
+if ! runs_here; then export KESL_NO_32BIT=none && exec "$@"; fi
 if options="$(namespace_options)"; then
   export KESL_NO_32BIT=hidden
   hide "$options" "$@"
