@@ -69,14 +69,17 @@ add_custom_command(OUTPUT ${KESL_ICONS}
 
 # The monitor starts at its own entry point, which limits where DLLs are looked for, then runs the
 # run-time's start-up (C names have a leading underscore in the 32-bit build).
-function(kesl_monitor target)
-    kesl_gui_program(${target} KeslWebATMMonitor app/win_main.cpp platform/win32/entry_point.cpp
-        res/KeslWebATMMonitor.rc ${KESL_ICONS})
+function(kesl_system_dlls_only target)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         target_link_options(${target} PRIVATE -Wl,--entry=_KeslWebATMMonitorStartup)
     else()
         target_link_options(${target} PRIVATE -Wl,--entry=KeslWebATMMonitorStartup)
     endif()
+endfunction()
+function(kesl_monitor target)
+    kesl_gui_program(${target} KeslWebATMMonitor app/win_main.cpp platform/win32/entry_point.cpp
+        res/KeslWebATMMonitor.rc ${KESL_ICONS})
+    kesl_system_dlls_only(${target})
 endfunction()
 kesl_monitor(monitor)
 # The same monitor stamped one version later (its version's last field one higher), for the
@@ -91,6 +94,19 @@ file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/upgrade-check/source_date_epoch CONTEN
 set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES
     INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}
     OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/version.h;${PROJECT_SOURCE_DIR}/res/KeslWebATMMonitor.manifest;${KESL_ICONS}")
+# The install's hand-over of the running monitors, which the package runs as LocalSystem from a
+# temporary folder before its files are replaced and after: it starts as the monitor does, and
+# imports only DLLs that Windows always takes from the system folder.
+add_library(kesl_platform_sessions STATIC platform/win32/sessions.cpp)
+target_link_libraries(kesl_platform_sessions PUBLIC kesl_platform_win32 advapi32)
+target_compile_options(kesl_platform_sessions PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
+target_compile_options(kesl_handover PRIVATE ${KESL_LEAN_OPTIONS})
+kesl_gui_program(handover KeslMonitorHandover handover/handover_main.cpp platform/win32/entry_point.cpp)
+target_link_libraries(handover PRIVATE kesl_handover kesl_platform_sessions)
+kesl_system_dlls_only(handover)
+# The upgrade-check package holds it too, unchanged.
+add_custom_command(TARGET handover POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:handover> ${CMAKE_BINARY_DIR}/upgrade-check/)
 kesl_gui_program(agent_standin KeslWebATMAgent standins/agent_standin.cpp)
 kesl_gui_program(terminate_standin KeslTerminateService standins/terminate_standin.cpp)
 

@@ -31,7 +31,6 @@ const wchar_t kDowngradeMessage[] = L"已安裝較新版本的 Kesl銀行晶片�
 enum MenuItem { kAbout, kRestart, kStop, kExit };
 constexpr long kRestartRequired = 3010;
 constexpr long kInstallFailure = 1603;
-constexpr DWORD kInstallerWait = 60 * 1000;
 
 struct Options {
     std::wstring kit;
@@ -422,37 +421,42 @@ private:
                   L"the shell holds one icon of the monitor's window");
     }
 
+    // A deployment's upgrade: silent, while the monitor runs. The package closes it and starts it
+    // again, in its session, as its user.
     bool Upgrade() {
         Started old;
         const DWORD oldId = StartAtLogOn(old, false);
         if (oldId == 0) return Fail("upgrade", L"the installed monitor did not start");
-        const long code = Msiexec(L"/i", kit_.upgrade, L"/qb", L"upgrade.log");
-        Done("upgrade.exit-code", code, L"msiexec /i /qb");
-        // Asked to close, the installing user's monitor ends as 結束 ends it, its icon with it, and
-        // exits with 0; ended by force, it leaves its icon behind and exits with taskkill's 1.
-        const long exitCode = old.WaitForExit(kInstallerWait);
-        r_.Expect("upgrade.old-monitor-ended", exitCode >= 0, L"the monitor running before the upgrade");
-        if (RunningUnderWine()) {
-            r_.Skip("upgrade.old-monitor-closed", L"Wine's taskkill /F ends a program with exit code 0 too");
-        } else {
-            r_.Expect("upgrade.old-monitor-closed", exitCode == 0,
-                      exitCode == 0 ? L"asked to close, it closed as 結束 closes it (exit code 0)"
-                                    : L"it was ended by force (exit code " + std::to_wstring(exitCode) +
-                                          L"), leaving its icon behind");
-        }
+        DWORD oldSession = 0, newSession = 0;
+        ProcessIdToSessionId(oldId, &oldSession);
+        const long code = Msiexec(L"/i", kit_.upgrade, L"/qn", L"upgrade.log");
+        Done("upgrade.exit-code", code, L"msiexec /i /qn");
+        // Asked to close, the monitor ends as 結束 ends it, its icon with it, and exits with 0;
+        // ended by force, it exits with 1 and leaves its icon behind.
+        const long exitCode = old.WaitForExit(0);
+        r_.Expect("upgrade.old-monitor-closed", exitCode == 0,
+                  exitCode == 0 ? L"asked to close, it closed as 結束 closes it (exit code 0)"
+                                : L"not closed when asked (exit code " + std::to_wstring(exitCode) + L")");
         const std::wstring version = FileVersion(m_.monitor);
         r_.Expect("upgrade.file", version == kit_.upgradeVersion, m_.monitor + L", file version " + version);
-        // After an upgrade with a user interface the package starts the monitor again.
         DWORD newId = 0;
-        const bool again = WaitUntil([&] {
-            for (DWORD p : ProcessesNamed(kMonitorImage)) {
-                if (p != oldId && _wcsicmp(ImagePathOf(p).c_str(), m_.monitor.c_str()) == 0) newId = p;
-            }
-            return newId != 0 && WaitForWindow(newId, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
-        });
+        for (DWORD p : ProcessesNamed(kMonitorImage)) {
+            if (p != oldId && _wcsicmp(ImagePathOf(p).c_str(), m_.monitor.c_str()) == 0) newId = p;
+        }
+        const bool again = newId != 0 && ProcessIdToSessionId(newId, &newSession) && newSession == oldSession &&
+                           WaitForWindow(newId, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
         r_.Expect("upgrade.monitor-running-again", again && ProcessesNamed(kMonitorImage).size() == 1,
-                  std::to_wstring(ProcessesNamed(kMonitorImage).size()) + L" monitor running, " +
-                      (again ? L"a new process from " + m_.monitor : L"none started by the package"));
+                  Count(kMonitorImage) + L" monitor running; " +
+                      (newId == 0 ? L"none started by the package"
+                                  : L"a new process from " + m_.monitor + L" in session " + std::to_wstring(newSession) +
+                                        L", the old one's " + std::to_wstring(oldSession)));
+        if (RunningUnderWine() || !UacIsOn()) {
+            r_.Skip("upgrade.unelevated", RunningUnderWine() ? L"Wine has no UAC" : L"UAC is off here");
+        } else {
+            UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, newId));
+            r_.Expect("upgrade.unelevated", ElevationOf(process.get()) == 0,
+                      L"the monitor started again runs with its user's unelevated token");
+        }
         if (again) {
             IconPlace place;
             WaitForLook(newId, Look::Grey, place);  // no agent runs now
@@ -481,8 +485,8 @@ private:
     void Removal() {
         const bool stateBefore = FileExists(m_.stateFile);
         Done("removal.exit-code", Msiexec(L"/x", kit_.upgrade, L"/qn", L"remove.log"), L"msiexec /x /qn");
-        r_.Expect("removal.monitor-ended", WaitUntil([] { return ProcessesNamed(kMonitorImage).empty(); }),
-                  Count(kMonitorImage) + L" monitor running");
+        r_.Expect("removal.monitor-ended", ProcessesNamed(kMonitorImage).empty(),
+                  Count(kMonitorImage) + L" monitor running once msiexec has returned");
         r_.Expect("removal.gone", !FileExists(m_.monitor) && MonitorRunValue().empty() && InstalledEntries(kProduct).empty(),
                   std::wstring(L"file ") + (FileExists(m_.monitor) ? L"left" : L"gone") + L", Run value " +
                       (MonitorRunValue().empty() ? L"gone" : L"left") + L", " + std::to_wstring(InstalledEntries(kProduct).size()) +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -102,7 +103,7 @@ bool RemoveFile(const char* path) {
 }
 
 void CloseOsHandle(OsHandle handle) {
-    if (g_world.snapshots.erase(handle) + g_world.processHandles.erase(handle) == 1) --g_world.openHandles;
+    if (g_world.snapshots.erase(handle) + g_world.processHandles.erase(handle) + g_world.tokens.erase(handle) == 1) --g_world.openHandles;
     else Log(L"close of an unknown handle");
 }
 
@@ -272,3 +273,60 @@ void ShowMessageBoxOk(const wchar_t* text, const wchar_t* caption) {
 }
 
 void BringDialogToForeground(const wchar_t* caption) { Log(L"to the front ", caption); }
+
+// ---- The install's hand-over ----
+
+std::vector<RunningProgram> RunningProgramsNamed(const wchar_t* imageName) {
+    std::vector<RunningProgram> programs;
+    for (const FakeProcess& p : g_world.processes) {
+        if (!p.running || p.imageName != imageName) continue;
+        programs.push_back({p.id, p.session, p.path, p.userSid, UniqueOsHandle(NewHandle())});
+        g_world.processHandles[programs.back().process.get()] = p.id;
+    }
+    return programs;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
+}
+
+// Those asked to close that close when asked end during the wait.
+void WaitForProcessesToEnd(const std::vector<OsHandle>& processes, std::uint32_t milliseconds) {
+    Log(L"wait for ", processes.size(), L" up to ", milliseconds, L" ms");
+    for (OsHandle process : processes) {
+        FakeProcess& p = ProcessOf(process);
+        if (p.askedToClose && p.closesWhenAsked) p.running = false;
+    }
+}
+
+UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
+    const auto user = g_world.sessionUsers.find(session);
+    if (user == g_world.sessionUsers.end() || user->second.empty()) return nullptr;
+    UniqueOsHandle token(NewHandle());
+    g_world.tokens[token.get()] = session;
+    return token;
+}
+
+std::wstring TokenUserSid(OsHandle token) { return g_world.sessionUsers.at(g_world.tokens.at(token)); }
+
+// A taskkill without /F asks the process it names to close.
+bool StartAsUser(OsHandle token, const std::wstring& program, const std::wstring& commandLine) {
+    const std::uint32_t session = g_world.tokens.at(token);
+    Log(L"start in session ", session, L" as ", g_world.sessionUsers.at(session), L": ", program, L" ", commandLine);
+    const std::size_t pid = commandLine.find(L"/PID ");
+    for (FakeProcess& p : g_world.processes) {
+        if (pid != std::wstring::npos && std::to_wstring(p.id) == commandLine.substr(pid + 5)) p.askedToClose = true;
+    }
+    return true;
+}
+
+std::wstring SystemProgramPath(const wchar_t* fileName) { return std::wstring(L"C:\\Windows\\system32\\") + fileName; }
+
+bool RecordMonitorSessions(const std::vector<MonitorSession>& sessions) {
+    for (const MonitorSession& s : sessions) Log(L"record session ", s.session, L" ", s.userSid);
+    g_world.recorded.insert(g_world.recorded.end(), sessions.begin(), sessions.end());
+    return true;
+}
+
+std::vector<MonitorSession> TakeRecordedMonitorSessions() { return std::exchange(g_world.recorded, {}); }

@@ -16,6 +16,7 @@
 #include "app/reconcile.h"
 #include "app/tray_entry.h"
 #include "platform/platform.h"
+#include "platform/sessions.h"
 #include "res/resource.h"
 
 struct FakeProcess {
@@ -27,6 +28,12 @@ struct FakeProcess {
     std::wstring imageNow = {};        // another program's, once the number has been reused
     bool imageUnreadable = false;
     bool running = true;
+    // The install's view: the program's full path, and the session and user it runs in.
+    std::wstring path = {};
+    std::uint32_t session = 1;
+    std::wstring userSid = L"S-1-5-21-7-1001";
+    bool closesWhenAsked = true;
+    bool askedToClose = false;
 };
 
 // A message for the main window: a command in wParam, a tray notification in lParam.
@@ -55,6 +62,11 @@ struct FakeWorld {
     std::deque<FakeMessage> queued;  // delivered by the message loop, and by a message box's
     int refusedTrayAdds = 0;         // how many of the next tray adds the shell does not take
     unsigned menuChoice = 0;         // the command the user picks from the tray menu; 0 cancels it
+
+    // The user logged on to each session ("" when none is); a session not listed has ended.
+    std::map<std::uint32_t, std::wstring> sessionUsers = {{1, L"S-1-5-21-7-1001"}};
+    std::map<OsHandle, std::uint32_t> tokens;  // the session each token is of
+    std::vector<MonitorSession> recorded;
 
     std::vector<std::wstring> journal;
 };

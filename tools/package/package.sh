@@ -5,9 +5,9 @@
 # OUT_DIR/KeslWebATMMonitor-VERSION.msi, its path is printed; beside it, the buildinfo
 # (KeslWebATMMonitor-VERSION.buildinfo: the commit, the time and the toolchain's versions), and
 # SHA256SUMS, which lists the packages and buildinfos there. With a signing key configured
-# (signing.sh), the monitor is signed before it goes into the package, then the package. One
-# commit always builds the same bytes: every time in the package is the build folder's
-# SOURCE_DATE_EPOCH, the commit's time.
+# (signing.sh), the monitor and the hand-over program are signed before they go into the package,
+# then the package. One commit always builds the same bytes: every time in the package is the
+# build folder's SOURCE_DATE_EPOCH, the commit's time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "$1" && pwd)"
@@ -32,15 +32,6 @@ package_version="$major.$minor.$((patch * 1000 + build_number))"
 product_code="$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.NAMESPACE_URL, sys.argv[1])).upper())' \
   "KeslWebATMMonitor.msi/$package_version")"
 epoch="$(cat "$build/source_date_epoch")"
-# The folder of the taskkill that ends the monitors: for the shipped 32-bit monitor the 32-bit
-# system folder (SysWOW64 on 64-bit Windows); for the x86-64 twin's, which only the tests package,
-# the 64-bit one, since under Wine a 32-bit taskkill cannot name a 64-bit process.
-header="$(od -An -tu4 -j60 -N4 "$build/KeslWebATMMonitor.exe")"
-case "$(od -An -tx2 -j$((header + 4)) -N2 "$build/KeslWebATMMonitor.exe" | tr -d ' ')" in
-  014c) taskkill_folder=SystemFolder ;;
-  8664) taskkill_folder=System64Folder ;;
-  *) echo "package.sh: $build/KeslWebATMMonitor.exe is no x86 or x86-64 Windows program" >&2; exit 1 ;;
-esac
 commit="$(source_commit)"
 
 # The package appears under its name only when it is whole (and signed, when that was asked for).
@@ -64,29 +55,45 @@ else
   echo "package.sh: no signing key configured: the package is unsigned" >&2
 fi
 
-cp "$build/KeslWebATMMonitor.exe" "$stage/"
-if signing_configured; then sign_file "$stage/KeslWebATMMonitor.exe"; fi
-# The cabinet keeps the file's time, in local time.
-touch -d "@$epoch" "$stage/KeslWebATMMonitor.exe"
+# The monitor, and the hand-over program that the install runs: both signed, for the many banks
+# that let only signed programs run.
+for program in KeslWebATMMonitor.exe KeslMonitorHandover.exe; do
+  cp "$build/$program" "$stage/"
+  if signing_configured; then sign_file "$stage/$program"; fi
+  # The cabinet keeps the file's time, in local time.
+  touch -d "@$epoch" "$stage/$program"
+done
 export TZ=UTC
 
 # wixl and msibuild store the database's strings in the code page of the locale WINDOWS_LANGUAGE
 # names, and fail on Chinese text in any other. wixl 0.101 does not mark the database with that
 # code page, writes the summary's strings in UTF-8 under code page 950, and sets neither the
 # summary's languages nor a file's version, and gives the monitor, a versioned file, a row in
-# MsiFileHash, which Windows Installer keeps for unversioned files: msibuild mends all of it
-# afterwards.
+# MsiFileHash, which Windows Installer keeps for unversioned files; nor does it write a custom
+# action that runs a program of the Binary table: msibuild mends all of it afterwards.
 export WINDOWS_LANGUAGE=zh_TW
 # wixl takes no absolute Source path: it runs where the monitor is staged.
 (cd "$stage" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
-  -D TaskkillFolder="$taskkill_folder" -D MonitorProgram=KeslWebATMMonitor.exe -o package.msi \
+  -D MonitorProgram=KeslWebATMMonitor.exe -D MonitorHandover=KeslMonitorHandover.exe -o package.msi \
   "$root/package/KeslWebATMMonitor.wxs")
 property() { msiinfo export "$stage/package.msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
 big5() { printf '%s' "$1" | iconv -f UTF-8 -t CP950; }
 printf '\n\n950\t_ForceCodepage\n' >"$stage/_ForceCodepage.idt"
+# The hand-over's actions: a program of the Binary table (2), in the install script (1024), as
+# LocalSystem (2048), its exit code not checked (64): a monitor it could not bring back starts at
+# its user's next log-on anyway. The rollback action adds 256. The command line is formatted when
+# the script is written, with the monitor's full path.
+in_script=$((2 + 1024 + 2048 + 64))
+handover() {
+  printf "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('%s', %d, 'MonitorHandover', '%s')" \
+    "$1" "$2" "$3 \"[INSTALLFOLDER]KeslWebATMMonitor.exe\""
+}
 msibuild "$stage/package.msi" -i "$stage/_ForceCodepage.idt" \
   -q "UPDATE \`File\` SET \`Version\` = '$version', \`Language\` = '1028' WHERE \`File\` = 'MonitorProgram'" \
   -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = 'MonitorProgram'" \
+  -q "$(handover CloseMonitors "$in_script" close)" -q "$(handover EndMonitors "$in_script" end)" \
+  -q "$(handover StartMonitorsAfterRollback $((in_script + 256)) start)" \
+  -q "$(handover StartMonitorsAgain "$in_script" start)" \
   -s "$(big5 "$(property ProductName)")" "$(big5 "$(property Manufacturer)")" "Intel;$(property ProductLanguage)"
 "$root/tools/package/stamp_msi.py" "$stage/package.msi" "$epoch"
 if signing_configured; then sign_file "$stage/package.msi"; fi

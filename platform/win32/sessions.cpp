@@ -1,0 +1,178 @@
+// The users' sessions as the install's hand-over sees them, running as LocalSystem: processes with
+// their sessions and users, each session's user token, programs started as that user, and the
+// record of closed monitors in a volatile key.
+
+#include <windows.h>
+#include <sddl.h>
+
+#include <vector>
+
+#include "platform/sessions.h"
+
+namespace {
+
+// Kept in memory only: gone at the next restart, and removed as soon as it has been read.
+constexpr wchar_t kRecordKey[] = L"SOFTWARE\\KeslWebATMMonitorHandover";
+
+// wtsapi32 and userenv are no known DLLs: they are loaded by their full path in the system folder,
+// never from the folder the installer runs this program from.
+FARPROC SystemFunction(const wchar_t* dll, const char* name) {
+    const HMODULE module = LoadLibraryW(SystemProgramPath(dll).c_str());
+    return module == nullptr ? nullptr : GetProcAddress(module, name);
+}
+
+template <typename Function> Function SystemFunctionAs(const wchar_t* dll, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(SystemFunction(dll, name)));
+}
+
+using QueryUserTokenProc = BOOL(WINAPI*)(ULONG, PHANDLE);
+using CreateEnvironmentProc = BOOL(WINAPI*)(LPVOID*, HANDLE, BOOL);
+using DestroyEnvironmentProc = BOOL(WINAPI*)(LPVOID);
+
+std::wstring ImagePath(HANDLE process) {
+    std::vector<wchar_t> path(32768);
+    DWORD length = static_cast<DWORD>(path.size());
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &length)) return L"";
+    return std::wstring(path.data(), length);
+}
+
+std::wstring ProcessUserSid(HANDLE process) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return L"";
+    const UniqueOsHandle owned(token);
+    return TokenUserSid(token);
+}
+
+}  // namespace
+
+std::vector<RunningProgram> RunningProgramsNamed(const wchar_t* imageName) {
+    std::vector<RunningProgram> programs;
+    const UniqueOsHandle snapshot = OpenProcessSnapshot();
+    ProcessEntry entry;
+    for (bool more = snapshot != nullptr && FirstProcess(snapshot.get(), entry); more;
+         more = NextProcess(snapshot.get(), entry)) {
+        if (CompareStringOrdinal(entry.imageName, -1, imageName, -1, TRUE) != CSTR_EQUAL) continue;
+        // Open first: while the handle is open, the process number cannot pass to another program.
+        RunningProgram program;
+        program.processId = entry.processId;
+        program.process.reset(
+            OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.processId));
+        DWORD session = 0;
+        if (program.process == nullptr || !ProcessIdToSessionId(entry.processId, &session)) continue;
+        program.session = session;
+        program.path = ImagePath(program.process.get());
+        program.userSid = ProcessUserSid(program.process.get());
+        if (!program.path.empty() && !program.userSid.empty()) programs.push_back(std::move(program));
+    }
+    return programs;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+void WaitForProcessesToEnd(const std::vector<OsHandle>& processes, std::uint32_t milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    for (OsHandle process : processes) {
+        const ULONGLONG now = GetTickCount64();
+        WaitForSingleObject(process, now < deadline ? static_cast<DWORD>(deadline - now) : 0);
+    }
+}
+
+UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
+    static const auto queryUserToken = SystemFunctionAs<QueryUserTokenProc>(L"wtsapi32.dll", "WTSQueryUserToken");
+    HANDLE token = nullptr;
+    if (queryUserToken == nullptr || !queryUserToken(session, &token)) return nullptr;
+    return UniqueOsHandle(token);
+}
+
+std::wstring TokenUserSid(OsHandle token) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size);
+    wchar_t* text = nullptr;
+    if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text)) {
+        return L"";
+    }
+    const std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+bool StartAsUser(OsHandle token, const std::wstring& program, const std::wstring& commandLine) {
+    static const auto createEnvironment =
+        SystemFunctionAs<CreateEnvironmentProc>(L"userenv.dll", "CreateEnvironmentBlock");
+    static const auto destroyEnvironment =
+        SystemFunctionAs<DestroyEnvironmentProc>(L"userenv.dll", "DestroyEnvironmentBlock");
+    // Whatever the caller, nothing is ever started with LocalSystem's token.
+    const std::wstring user = TokenUserSid(token);
+    void* environment = nullptr;
+    if (user.empty() || user == kLocalSystemSid || createEnvironment == nullptr || destroyEnvironment == nullptr ||
+        !createEnvironment(&environment, token, FALSE)) {
+        return false;
+    }
+    wchar_t desktop[] = L"winsta0\\default";  // the session's interactive desktop
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = desktop;
+    std::wstring line = commandLine;  // CreateProcessAsUserW may write to it
+    PROCESS_INFORMATION started{};
+    // taskkill is a console program: no console window is opened on the user's desktop for it.
+    const BOOL ok = CreateProcessAsUserW(token, program.c_str(), line.data(), nullptr, nullptr, FALSE,
+                                         CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment, nullptr,
+                                         &startup, &started);
+    destroyEnvironment(environment);
+    if (!ok) return false;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
+}
+
+std::wstring SystemProgramPath(const wchar_t* fileName) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return fileName;
+    return std::wstring(folder) + L"\\" + fileName;
+}
+
+bool RecordMonitorSessions(const std::vector<MonitorSession>& sessions) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    // One value a session and user, named "SESSION SID": a session recorded twice is one value.
+    bool written = true;
+    for (const MonitorSession& s : sessions) {
+        const std::wstring name = std::to_wstring(s.session) + L" " + s.userSid;
+        const DWORD session = s.session;
+        written &= RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&session),
+                                  sizeof session) == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    return written;
+}
+
+std::vector<MonitorSession> TakeRecordedMonitorSessions() {
+    std::vector<MonitorSession> sessions;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return sessions;
+    wchar_t name[256];
+    DWORD session = 0;
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = 256, type = 0, size = sizeof session;
+        const LONG read = RegEnumValueW(key, index, name, &nameLength, nullptr, &type,
+                                        reinterpret_cast<BYTE*>(&session), &size);
+        if (read == ERROR_NO_MORE_ITEMS) break;
+        const std::wstring text(name, nameLength);
+        const std::size_t space = text.find(L' ');
+        if (read == ERROR_SUCCESS && type == REG_DWORD && space != std::wstring::npos) {
+            sessions.push_back({session, text.substr(space + 1)});
+        }
+    }
+    RegCloseKey(key);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecordKey);
+    return sessions;
+}
