@@ -67,33 +67,37 @@ cp "$(unsigned package bare 2>/dev/null)" unsigned.msi
 [ "$(msiinfo export unsigned.msi Property | grep -cE $'^(REBOOT\tReallySuppress|MSIRESTARTMANAGERCONTROL\tDisable)\r$')" = 2 ] &&
   [ -z "$(msiinfo export unsigned.msi MsiFileHash | sed 1,3d)" ] ||
   fail "no REBOOT=ReallySuppress or MSIRESTARTMANAGERCONTROL=Disable, or a file hash"
-# How the monitors are ended and started again, as far as Wine (one user, no UAC) cannot show it:
-# the close request (taskkill without /F) before every forced close; a forced close in the script
-# (1024) and not impersonated (2048), after InstallInitialize, run by InstallExecute before
-# RemoveExistingProducts removes the older product, none on a repair; the monitor started from its
-# file (18) and not waited for (192) after InstallFinalize, only with a user interface, never as
-# LocalSystem, and not after a repair.
+# How the monitors are closed and started again, as far as Wine (one user, no UAC) cannot show it:
+# the hand-over (a program of the Binary table, 2) in the script (1024) as LocalSystem (2048), never
+# as a commit action (512), which rollback's being disabled would skip: its rollback start (256)
+# before its close, both before RemoveExistingProducts, on a repair too; its start once the files
+# are in place; a removal's end, not the older product's. The monitor started from its file (18)
+# and not waited for (192) after InstallFinalize, on an interactive first install alone.
 for table in CustomAction InstallExecuteSequence; do msiinfo export unsigned.msi $table | tr -d '\r' | sed 1,3d >$table; done
 wrong="$(awk -F'\t' 'NR == FNR { type[$1] = $2; source[$1] = $3; target[$1] = $4; next }
   { at[$1] = $3; condition[$1] = $2 }
   function bit(value, b) { return int(value / b) % 2 }
+  function handover(a, command, rollback) {
+    return type[a] % 64 == 2 && bit(type[a], 1024) && bit(type[a], 2048) && !bit(type[a], 512) &&
+      bit(type[a], 256) == rollback && source[a] == "MonitorHandover" &&
+      target[a] == command " \"[INSTALLFOLDER]KeslWebATMMonitor.exe\""
+  }
   END {
     for (a in at) {
-      base = type[a] % 64
-      if (base == 50 && condition[a] ~ /REINSTALL/) print "a repair ends the monitors"
-      if (base == 50 && target[a] == "/IM KeslWebATMMonitor.exe" && at[a] > ask) ask = at[a]
-      if (base == 50 && target[a] ~ /^\/F \/IM KeslWebATMMonitor\.exe$/) {
-        if (forced == "" || at[a] < forced) forced = at[a]
-        if (bit(type[a], 1024) && bit(type[a], 2048) && !bit(type[a], 256) && !bit(type[a], 512)) everywhere = at[a]
-      }
-      if (base == 18 && source[a] == "MonitorProgram" && bit(type[a], 64) && bit(type[a], 128) &&
-          at[a] > at["InstallFinalize"] && condition[a] ~ /UILevel > 2 AND UserSID <> "S-1-5-18" AND NOT Installed$/) started = 1
+      touches = condition[a] == "NOT Installed OR REINSTALL"
+      if (touches && handover(a, "start", 1)) rolled = at[a]
+      if (touches && handover(a, "close", 0)) closed = at[a]
+      if (touches && handover(a, "start", 0)) started_again = at[a]
+      if (condition[a] == "REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE" && handover(a, "end", 0)) ended = at[a]
+      if (type[a] % 64 == 18 && source[a] == "MonitorProgram" && bit(type[a], 64) && bit(type[a], 128) &&
+          at[a] > at["InstallFinalize"] &&
+          condition[a] == "UILevel > 2 AND UserSID <> \"S-1-5-18\" AND NOT Installed AND NOT WIX_UPGRADE_DETECTED") started = 1
     }
-    if (!ask || forced == "" || ask > forced) print "no close request before the forced closes"
-    if (!(at["InstallInitialize"] < everywhere && everywhere < at["InstallExecute"] &&
-          at["InstallExecute"] < at["RemoveExistingProducts"] && at["RemoveExistingProducts"] < at["InstallFinalize"]))
-      print "no deferred, unimpersonated close run before RemoveExistingProducts"
-    if (!started) print "no start of the monitor after InstallFinalize, with a user interface, not as LocalSystem, not on a repair"
+    if (!(at["InstallInitialize"] < rolled && rolled < closed && closed < at["InstallExecute"] && ended &&
+          ended < at["InstallExecute"] && at["InstallExecute"] < at["RemoveExistingProducts"]))
+      print "the monitors are not closed by the hand-over in the script, after its rollback start, before RemoveExistingProducts"
+    if (!(at["InstallFiles"] < started_again && started_again < at["InstallFinalize"])) print "the monitors are not started again once the files are in place"
+    if (!started) print "no start of the monitor after InstallFinalize on an interactive first install alone, not as LocalSystem"
   }' CustomAction InstallExecuteSequence)"
 [ -z "$wrong" ] || fail "$wrong"
 sign() { osslsigncode sign -pkcs12 legacy.p12 -readpass pin -h "$1" -in "$2" -out "$3" >/dev/null; }
@@ -105,7 +109,7 @@ sign sha256 stripped.msi unstamped.msi && osslsigncode add -ts "$tsa/corrupt" -i
 cp unsigned.msi tampered.msi && msibuild tampered.msi -q "DELETE FROM \`Property\` WHERE \`Property\` = 'ARPNOMODIFY'"
 # A monitor changed in .text and so in its PE checksum, with a buildinfo that names another binutils.
 flip() { printf "\\$(printf %o $(($(od -An -tu1 -j "$2" -N1 "$1") ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
-mkdir folder.msi changed && cp "$build/KeslWebATMMonitor.exe" "$build/source_date_epoch" changed/
+mkdir folder.msi changed && cp "$build/"{KeslWebATMMonitor.exe,KeslMonitorHandover.exe,source_date_epoch} changed/
 at=$((16#$(i686-w64-mingw32-objdump -h changed/KeslWebATMMonitor.exe | awk '$2 == ".text" { print $6 }') + 64))
 flip changed/KeslWebATMMonitor.exe $at && flip changed/KeslWebATMMonitor.exe $(($(od -An -tu4 -j60 -N4 "$build/KeslWebATMMonitor.exe") + 88))
 changed="$(unsigned "$root/tools/package/package.sh" changed changed 2>/dev/null)"
@@ -115,14 +119,14 @@ binutils="$(dpkg-query -W -f='${Version}' binutils-mingw-w64-i686)" && sed -i 's
 commit="$(cd "$root" && GIT_COMMITTER_DATE="$(cat "$build/source_date_epoch") +0000" git stash create)"
 commit="$(git -C "$root" rev-parse "${commit:-HEAD}")" && mkdir archive && git -C "$root" archive "$commit" | tar -x -C archive
 verify() { KESL_VERIFY_REBUILD="$PWD/rebuild" archive/tools/package/verify.sh "$@"; }
-signed="signed by /CN=Kesl Test Signer, the monitor too; SHA-256, verified against ca.pem"
+signed="signed by /CN=Kesl Test Signer, both programs too; SHA-256, verified against ca.pem"
 while IFS='|' read -r arguments expected; do
   [ "$(verify $arguments)" = "$expected" ] || fail "verify $arguments: $(verify $arguments)"
 done <<CASES
 -c none.pem signed.msi|FAIL: signed.msi: the CA file none.pem cannot be read or holds no certificate
 folder.msi|FAIL: folder.msi: a folder, not a package
--c ca.pem unsigned.msi|FAIL: unsigned.msi: unsigned, though a CA file was given: both signatures are required
-half.msi|FAIL: half.msi: the package is signed, the monitor in it is not
+-c ca.pem unsigned.msi|FAIL: unsigned.msi: unsigned, though a CA file was given: every signature is required
+half.msi|FAIL: half.msi: signed by halves: signed: the package; unsigned: KeslWebATMMonitor.exe, KeslMonitorHandover.exe
 -c ca.pem sha1.msi|FAIL: sha1.msi: the package is signed with SHA1, not SHA-256
 -c ca.pem stamped-wrong.msi|FAIL: stamped-wrong.msi: the time stamp of the package does not verify against ca.pem
 -c ca.pem -r revoked.crl signed.msi|FAIL: signed.msi: the signature of KeslWebATMMonitor.exe does not verify against ca.pem: certificate revoked

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Shows whether a package holds exactly what this checkout builds, and checks its signatures:
 #   tools/package/verify.sh [-c CA_FILE] [-r CRL_FILE] MSI
-# The arguments are checked first, then the signatures: the monitor's and the package's, both or
-# neither (both when CA_FILE is given), each SHA-256 and verified, with its time stamp, against
-# CA_FILE or the system's certificate store. Revocation is checked against CRL_FILE only: nothing
-# is fetched from the network. Then the monitor and the package are built anew, unsigned, in a
-# folder of their own (or in KESL_VERIFY_REBUILD, kept for the next run: the tests reuse one). The
-# signatures of the given monitor and package are carried over onto the rebuild, never made again
-# (no key is needed), and the result must be the given package byte for byte. When it is not, the
+# The arguments are checked first, then the signatures: the monitor's, the hand-over program's and
+# the package's, all or none (all when CA_FILE is given), each SHA-256 and verified, with its time
+# stamp, against CA_FILE or the system's certificate store. Revocation is checked against CRL_FILE
+# only: nothing is fetched from the network. Then the programs and the package are built anew,
+# unsigned, in a folder of their own (or in KESL_VERIFY_REBUILD, kept for the next run: the tests
+# reuse one). The signatures of the given programs and package are carried over onto the
+# rebuild, never made again (no key is needed), and the result must be the given package byte for byte. When it is not, the
 # buildinfo beside the package, if there is one, names the first tool of another version here.
 # Prints one line, PASS or FAIL; the exit status is 0 only for PASS.
 set -euo pipefail
@@ -108,63 +108,77 @@ differs() {
   fail "$1${tool:+; it was built with ${tool[0]} ${tool[1]}, this host has ${tool[2]}}"
 }
 
-# The given package's monitor, as the package installs it.
+# The given package's programs: the monitor it installs, and the hand-over program it runs.
 msiinfo tables "$given" >/dev/null 2>&1 || fail "not a Windows Installer package"
 msiextract -C "$work/given" "$given" >/dev/null 2>&1 || fail "its cabinet monitor.cab is damaged"
 given_monitor="$(find "$work/given" -name KeslWebATMMonitor.exe)"
 [ -n "$given_monitor" ] || fail "no KeslWebATMMonitor.exe in it"
+given_handover="$work/KeslMonitorHandover.exe"
+msiinfo extract "$given" Binary.MonitorHandover >"$given_handover" 2>/dev/null && [ -s "$given_handover" ] ||
+  fail "no KeslMonitorHandover.exe in it (Binary.MonitorHandover)"
 
 # The signatures: this project never builds a package signed by halves.
-signed=""
-signature_of "$given_monitor" "$work/monitor.pem" && signed+=monitor
-signature_of "$given" "$work/package.pem" && signed+=package
-case "$signed" in
-  monitorpackage)
-    monitor_signer="$(signer "$given_monitor" KeslWebATMMonitor.exe)" || fail "$monitor_signer"
-    package_signer="$(signer "$given" "the package")" || fail "$package_signer" ;;
-  package) fail "the package is signed, the monitor in it is not" ;;
-  monitor) fail "the monitor in it is signed, the package is not" ;;
-  *) [ -z "$authority" ] || fail "unsigned, though a CA file was given: both signatures are required" ;;
-esac
+signed=() unsigned=()
+for part in "$given_monitor|KeslWebATMMonitor.exe|monitor" "$given_handover|KeslMonitorHandover.exe|handover" \
+  "$given|the package|package"; do
+  IFS='|' read -r file part_name pem <<<"$part"
+  if signature_of "$file" "$work/$pem.pem"; then signed+=("$part_name"); else unsigned+=("$part_name"); fi
+done
+joined() { local IFS=,; echo "$*" | sed 's/,/, /g'; }
+if ((${#unsigned[@]} == 0)); then
+  monitor_signer="$(signer "$given_monitor" KeslWebATMMonitor.exe)" || fail "$monitor_signer"
+  handover_signer="$(signer "$given_handover" KeslMonitorHandover.exe)" || fail "$handover_signer"
+  package_signer="$(signer "$given" "the package")" || fail "$package_signer"
+elif ((${#signed[@]} > 0)); then
+  fail "signed by halves: signed: $(joined "${signed[@]}"); unsigned: $(joined "${unsigned[@]}")"
+else
+  [ -z "$authority" ] || fail "unsigned, though a CA file was given: every signature is required"
+fi
 
 # This checkout, built anew.
 rebuild="${KESL_VERIFY_REBUILD:-$work/build}"
 cmake -S "$root" -B "$rebuild" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
   --no-warn-unused-cli >/dev/null
-cmake --build "$rebuild" --target monitor -j "$(nproc)" >/dev/null
+cmake --build "$rebuild" --target monitor handover -j "$(nproc)" >/dev/null
 mkdir "$work/rebuilt"
-cp "$rebuild/KeslWebATMMonitor.exe" "$rebuild/source_date_epoch" "$work/rebuilt/"
-rebuilt="$work/rebuilt/KeslWebATMMonitor.exe"
+cp "$rebuild/KeslWebATMMonitor.exe" "$rebuild/KeslMonitorHandover.exe" "$rebuild/source_date_epoch" "$work/rebuilt/"
 
-# The monitor: its unsigned bytes first, to tell where it differs, then with its signature. The
-# PE checksum differs wherever anything does, so it is left out of the search for where.
-cp "$given_monitor" "$work/monitor.exe"
-osslsigncode remove-signature -in "$given_monitor" -out "$work/monitor.exe.unsigned" >/dev/null 2>&1 &&
-  mv "$work/monitor.exe.unsigned" "$work/monitor.exe"
-if ! cmp -s "$work/monitor.exe" "$rebuilt"; then
-  cp "$rebuilt" "$work/rebuilt.exe"
-  checksum=$(($(od -An -tu4 -j60 -N4 "$rebuilt") + 88))
-  for file in "$work/monitor.exe" "$work/rebuilt.exe"; do
-    printf '\0\0\0\0' | dd of="$file" bs=1 seek=$checksum conv=notrunc 2>/dev/null
-  done
-  at="$(first_difference "$work/monitor.exe" "$work/rebuilt.exe")"
-  differs "KeslWebATMMonitor.exe differs from this commit's build at byte ${at:=$checksum} ($(pe_part "$rebuilt" "$at"))"
-fi
-carry_signature "$work/monitor.pem" "$rebuilt" KeslWebATMMonitor.exe
-cmp -s "$given_monitor" "$rebuilt" || fail "the signature block of KeslWebATMMonitor.exe is not as signing makes it"
+# Program $1, given as $2, against its rebuild: its unsigned bytes first, to tell where it differs,
+# then with its signature $3 carried over. The PE checksum differs wherever anything does, so it is
+# left out of the search for where.
+same_program() {
+  local rebuilt="$work/rebuilt/$1" checksum at
+  cp "$2" "$work/given.exe"
+  osslsigncode remove-signature -in "$2" -out "$work/given.exe.unsigned" >/dev/null 2>&1 &&
+    mv "$work/given.exe.unsigned" "$work/given.exe"
+  if ! cmp -s "$work/given.exe" "$rebuilt"; then
+    cp "$rebuilt" "$work/rebuilt.exe"
+    checksum=$(($(od -An -tu4 -j60 -N4 "$rebuilt") + 88))
+    for file in "$work/given.exe" "$work/rebuilt.exe"; do
+      printf '\0\0\0\0' | dd of="$file" bs=1 seek=$checksum conv=notrunc 2>/dev/null
+    done
+    at="$(first_difference "$work/given.exe" "$work/rebuilt.exe")"
+    differs "$1 differs from this commit's build at byte ${at:=$checksum} ($(pe_part "$rebuilt" "$at"))"
+  fi
+  carry_signature "$3" "$rebuilt" "$1"
+  cmp -s "$2" "$rebuilt" || fail "the signature block of $1 is not as signing makes it"
+}
+same_program KeslWebATMMonitor.exe "$given_monitor" "$work/monitor.pem"
+same_program KeslMonitorHandover.exe "$given_handover" "$work/handover.pem"
 
-# The package around it, with the same monitor, then with its signature.
+# The package around them, then with its signature.
 (unset "${!KESL_SIGN_@}" && "$root/tools/package/package.sh" "$work/rebuilt" "$work/package" >/dev/null 2>&1) ||
   fail "this checkout's package could not be built"
 rebuilt_package="$(echo "$work"/package/*.msi)"
 carry_signature "$work/package.pem" "$rebuilt_package" "the package"
 cmp -s "$given" "$rebuilt_package" || differs "differs from this commit's package in $(msi_part "$given" "$rebuilt_package")"
 
-if [ -z "$signed" ]; then signed=unsigned
-elif [ "$package_signer" = "$monitor_signer" ]; then signed="signed by $package_signer, the monitor too"
-else signed="signed by $package_signer, the monitor by $monitor_signer"
+if ((${#signed[@]} == 0)); then signatures=unsigned
+elif [ "$package_signer" = "$monitor_signer" ] && [ "$package_signer" = "$handover_signer" ]; then
+  signatures="signed by $package_signer, both programs too"
+else signatures="signed by $package_signer, the monitor by $monitor_signer, the hand-over by $handover_signer"
 fi
 revocation="not checked"
 [ -z "$crl" ] || revocation="checked against $crl"
-[ "$signed" = unsigned ] || signed="$signed; SHA-256, verified against $trust; revocation $revocation"
-echo "PASS: $name is commit $commit, byte for byte; $signed"
+[ "$signatures" = unsigned ] || signatures="$signatures; SHA-256, verified against $trust; revocation $revocation"
+echo "PASS: $name is commit $commit, byte for byte; $signatures"
