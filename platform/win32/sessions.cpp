@@ -80,11 +80,35 @@ void WaitForProcessesToEnd(const std::vector<OsHandle>& processes, std::uint32_t
     }
 }
 
+namespace {
+
+// Of an administrator's two tokens under UAC, the Run value's programs get the limited one. Which
+// one WTSQueryUserToken gives is not written down, so a full one is exchanged for its limited twin
+// here, and where that cannot be had, nothing is started.
+UniqueOsHandle Unelevated(UniqueOsHandle token) {
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevationType, &type, sizeof type, &size) ||
+        type != TokenElevationTypeFull) {
+        return token;
+    }
+    TOKEN_LINKED_TOKEN linked{};
+    if (!GetTokenInformation(token.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return nullptr;
+    const UniqueOsHandle limited(linked.LinkedToken);
+    HANDLE primary = nullptr;
+    if (!DuplicateTokenEx(limited.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
+        return nullptr;
+    }
+    return UniqueOsHandle(primary);
+}
+
+}  // namespace
+
 UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
     static const auto queryUserToken = SystemFunctionAs<QueryUserTokenProc>(L"wtsapi32.dll", "WTSQueryUserToken");
     HANDLE token = nullptr;
     if (queryUserToken == nullptr || !queryUserToken(session, &token)) return nullptr;
-    return UniqueOsHandle(token);
+    return Unelevated(UniqueOsHandle(token));
 }
 
 std::wstring TokenUserSid(OsHandle token) {

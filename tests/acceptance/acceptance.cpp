@@ -132,7 +132,7 @@ public:
         r_.Note(L"installs " + kit_.package + L" silently, and puts the stand-ins in " + m_.componentFolder);
         r_.Note(L"replaces this user's " + m_.stateFile + L", and starts and ends the monitor and the stand-in agent");
         if (!wine) r_.Note(L"ends Explorer and starts it again");
-        r_.Note(L"installs " + kit_.upgrade + L" over the package with a basic user interface, then removes it");
+        r_.Note(L"installs " + kit_.upgrade + L" over the package silently, then removes it");
         Signatures();
         if (!Install()) return SkipRest(L"the silent install failed", {"upgrade", "downgrade.refused", "removal"});
         const bool walked = Story(wine);
@@ -450,12 +450,14 @@ private:
                       (newId == 0 ? L"none started by the package"
                                   : L"a new process from " + m_.monitor + L" in session " + std::to_wstring(newSession) +
                                         L", the old one's " + std::to_wstring(oldSession)));
-        if (RunningUnderWine() || !UacIsOn()) {
-            r_.Skip("upgrade.unelevated", RunningUnderWine() ? L"Wine has no UAC" : L"UAC is off here");
+        // Wine gives every program an elevated token with a limited twin, as UAC does an administrator.
+        if (!RunningUnderWine() && !UacIsOn()) {
+            r_.Skip("upgrade.unelevated", L"UAC is off here: the Run value's programs run elevated too");
         } else {
             UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, newId));
-            r_.Expect("upgrade.unelevated", ElevationOf(process.get()) == 0,
-                      L"the monitor started again runs with its user's unelevated token");
+            const int elevated = ElevationOf(process.get());
+            r_.Expect("upgrade.unelevated", elevated == 0,
+                      elevated == 0 ? L"the monitor started again runs unelevated" : L"it runs elevated, or unreadably");
         }
         if (again) {
             IconPlace place;
