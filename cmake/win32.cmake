@@ -101,7 +101,10 @@ add_library(kesl_platform_sessions STATIC platform/win32/sessions.cpp)
 target_link_libraries(kesl_platform_sessions PUBLIC kesl_platform_win32 advapi32)
 target_compile_options(kesl_platform_sessions PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
 target_compile_options(kesl_handover PRIVATE ${KESL_LEAN_OPTIONS})
-kesl_gui_program(handover KeslMonitorHandover handover/handover_main.cpp platform/win32/entry_point.cpp)
+kesl_gui_program(handover KeslMonitorHandover handover/handover_main.cpp platform/win32/entry_point.cpp
+    res/KeslMonitorHandover.rc)
+set_source_files_properties(res/KeslMonitorHandover.rc PROPERTIES
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/version.h;${PROJECT_SOURCE_DIR}/res/KeslMonitorHandover.manifest")
 target_link_libraries(handover PRIVATE kesl_handover kesl_platform_sessions)
 kesl_system_dlls_only(handover)
 # The upgrade-check package holds it too, unchanged.
@@ -166,7 +169,8 @@ set_tests_properties(${KESL_WINE_TESTS} PROPERTIES LABELS wine ENVIRONMENT KESL_
 
 if(KESL_WINDOWS_BUILD STREQUAL win32)
     # The shipped monitor's header, imports and resources, read back with binutils and icoutils.
-    add_test(NAME win32.resources COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.sh $<TARGET_FILE:monitor>)
+    add_test(NAME win32.resources COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/check_resources.sh $<TARGET_FILE:monitor>
+        $<TARGET_FILE:handover>)
     # The package signed and verified, without Wine: what must be refused, and a rebuild from a
     # tree made by git archive that must match.
     add_test(NAME package.signing COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/signing_test.sh $<TARGET_FILE_DIR:monitor>)
