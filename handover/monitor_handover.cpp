@@ -22,10 +22,14 @@ std::vector<RunningProgram> MonitorsOf(const std::wstring& installedPath) {
     return monitors;
 }
 
-// The token of the user logged on to session, only while that user is userSid; never LocalSystem's
-// nor one of the services' session.
+// Nothing is ever started for LocalSystem, nor in the services' session.
+bool UsersOwn(std::uint32_t session, const std::wstring& userSid) {
+    return session != kServicesSession && !userSid.empty() && userSid != kLocalSystemSid;
+}
+
+// The token of the user logged on to session, only while that user is userSid.
 UniqueOsHandle UserTokenIn(std::uint32_t session, const std::wstring& userSid) {
-    if (session == kServicesSession || userSid.empty() || userSid == kLocalSystemSid) return nullptr;
+    if (!UsersOwn(session, userSid)) return nullptr;
     UniqueOsHandle token = OpenSessionUserToken(session);
     if (token == nullptr || TokenUserSid(token.get()) != userSid) return nullptr;
     return token;
@@ -49,12 +53,14 @@ void CloseMonitors(const std::wstring& installedPath, bool startAgain) {
         for (const RunningProgram& monitor : monitors) sessions.push_back({monitor.session, monitor.userSid});
         RecordMonitorSessions(sessions);
     }
-    // A close request reaches only windows of its own session, so taskkill (System32's, which every
-    // user may run) asks there, as the monitor's user. The monitor ends as Exit ends it, icon first.
+    // A close request reaches only windows of its own session, and of no higher integrity level, so
+    // taskkill (System32's, which every user may run) asks there with a copy of the monitor's own
+    // token. The monitor ends as Exit ends it, icon first.
     const std::wstring taskkill = SystemProgramPath(L"taskkill.exe");
     bool asked = false;
     for (const RunningProgram& monitor : monitors) {
-        const UniqueOsHandle token = UserTokenIn(monitor.session, monitor.userSid);
+        const UniqueOsHandle token =
+            UsersOwn(monitor.session, monitor.userSid) ? OpenProcessUserToken(monitor.process.get()) : nullptr;
         if (token != nullptr) {
             asked |= StartAsUser(token.get(), taskkill, L"taskkill.exe /PID " + std::to_wstring(monitor.processId));
         }

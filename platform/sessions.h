@@ -27,9 +27,12 @@ bool SamePath(const std::wstring& a, const std::wstring& b);  // as the file sys
 // Waits until every one of processes has ended, or milliseconds have passed.
 void WaitForProcessesToEnd(const std::vector<OsHandle>& processes, std::uint32_t milliseconds);
 
-// The primary token of the user logged on to session; empty when the session has ended or no
-// user is logged on to it.
+// The primary token of the user logged on to session, never an administrator's full one under UAC;
+// empty when the session has ended or no user is logged on to it.
 UniqueOsHandle OpenSessionUserToken(std::uint32_t session);
+// A primary token that is a copy of the open process's own, its integrity level included; empty
+// when it cannot be had.
+UniqueOsHandle OpenProcessUserToken(OsHandle process);
 std::wstring TokenUserSid(OsHandle token);  // empty when it cannot be read
 // Starts program with commandLine as token's user, in token's session on its interactive desktop,
 // with that user's own environment; does not wait for it.

@@ -111,6 +111,14 @@ UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
     return Unelevated(UniqueOsHandle(token));
 }
 
+UniqueOsHandle OpenProcessUserToken(OsHandle process) {
+    HANDLE token = nullptr, primary = nullptr;
+    if (!OpenProcessToken(process, TOKEN_DUPLICATE | TOKEN_QUERY, &token)) return nullptr;
+    const UniqueOsHandle owned(token);
+    if (!DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) return nullptr;
+    return UniqueOsHandle(primary);
+}
+
 std::wstring TokenUserSid(OsHandle token) {
     DWORD size = 0;
     GetTokenInformation(token, TokenUser, nullptr, 0, &size);

@@ -304,16 +304,22 @@ UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
     const auto user = g_world.sessionUsers.find(session);
     if (user == g_world.sessionUsers.end() || user->second.empty()) return nullptr;
     UniqueOsHandle token(NewHandle());
-    g_world.tokens[token.get()] = session;
+    g_world.tokens[token.get()] = {session, user->second};
     return token;
 }
 
-std::wstring TokenUserSid(OsHandle token) { return g_world.sessionUsers.at(g_world.tokens.at(token)); }
+UniqueOsHandle OpenProcessUserToken(OsHandle process) {
+    UniqueOsHandle token(NewHandle());
+    g_world.tokens[token.get()] = {ProcessOf(process).session, ProcessOf(process).userSid};
+    return token;
+}
+
+std::wstring TokenUserSid(OsHandle token) { return g_world.tokens.at(token).userSid; }
 
 // A taskkill without /F asks the process it names to close.
 bool StartAsUser(OsHandle token, const std::wstring& program, const std::wstring& commandLine) {
-    const std::uint32_t session = g_world.tokens.at(token);
-    Log(L"start in session ", session, L" as ", g_world.sessionUsers.at(session), L": ", program, L" ", commandLine);
+    Log(L"start in session ", g_world.tokens.at(token).session, L" as ", TokenUserSid(token), L": ", program, L" ",
+        commandLine);
     const std::size_t pid = commandLine.find(L"/PID ");
     for (FakeProcess& p : g_world.processes) {
         if (pid != std::wstring::npos && std::to_wstring(p.id) == commandLine.substr(pid + 5)) p.askedToClose = true;

@@ -65,7 +65,7 @@ struct FakeWorld {
 
     // The user logged on to each session ("" when none is); a session not listed has ended.
     std::map<std::uint32_t, std::wstring> sessionUsers = {{1, L"S-1-5-21-7-1001"}};
-    std::map<OsHandle, std::uint32_t> tokens;  // the session each token is of
+    std::map<OsHandle, MonitorSession> tokens;  // the session and user of each token
     std::vector<MonitorSession> recorded;
 
     std::vector<std::wstring> journal;

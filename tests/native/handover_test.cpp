@@ -8,7 +8,8 @@ namespace {
 
 const std::wstring kInstalled = L"C:\\Program Files (x86)\\KESL\\WebATM\\KeslWebATMMonitor.exe";
 const std::wstring kTeller = L"S-1-5-21-7-1001";
-const std::wstring kAsked = L"start in session 1 as " + kTeller + L": C:\\Windows\\system32\\taskkill.exe taskkill.exe /PID 20";
+const std::wstring kTaskkill = L": C:\\Windows\\system32\\taskkill.exe taskkill.exe /PID 20";
+const std::wstring kAsked = L"start in session 1 as " + kTeller + kTaskkill;
 const std::wstring kStarted = L"start in session 1 as " + kTeller + L": " + kInstalled + L" \"" + kInstalled + L"\"";
 const Lines kClosed = {L"record session 1 " + kTeller, kAsked, L"wait for 1 up to 5000 ms"};
 const Lines kEndedByForce = {L"terminate 20 exit 1", L"wait for 1 up to 5000 ms"};
@@ -43,8 +44,12 @@ TEST_F(HandoverTest, EachMonitorClosedComesBackInItsSessionAsItsUserOrNotAtAll) 
          [] {}, Lines{L"record session 1 " + kTeller, kAsked, L"wait for 1 up to 5000 ms"} + kEndedByForce + Lines{kStarted}},
         {"the session has ended since", true, [] {}, [] { Fake().sessionUsers.erase(1); }, kClosed},
         {"another user in the session since", true, [] {}, [] { Fake().sessionUsers[1] = L"S-1-5-21-7-1002"; }, kClosed},
-        {"no user token: nobody to ask as, nor to start as", true, [] { Fake().sessionUsers[1] = L""; }, [] {},
-         Lines{L"record session 1 " + kTeller} + kEndedByForce},
+        {"no user token for the session: asked as the monitor's own user, not started", true,
+         [] { Fake().sessionUsers[1] = L""; }, [] {}, kClosed},
+        {"another user's in the session: asked as that user, not started as the session's", true,
+         [] { Monitor().userSid = L"S-1-5-21-7-1002"; }, [] {},
+         {L"record session 1 S-1-5-21-7-1002", L"start in session 1 as S-1-5-21-7-1002" + kTaskkill,
+          L"wait for 1 up to 5000 ms"}},
         {"its user's monitor already back (log-on): no second one", true, [] {},
          [] {
              Fake().processes.push_back({21, L"KeslWebATMMonitor.exe"});
