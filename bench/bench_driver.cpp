@@ -23,7 +23,8 @@ constexpr unsigned kAnchorIconId = 1;
 
 }  // namespace
 
-int wmain() {
+// Arguments: the package and the upgrade-check package, as Windows paths.
+int wmain(int count, wchar_t** arguments) {
     OwnTrayIcon anchor(kAnchorIconId);
     anchor.Add();
     if (!WaitUntil([] { return ShownTrayIcons() == 1; }, std::chrono::seconds(60))) {
@@ -45,5 +46,9 @@ int wmain() {
     Progress("the Stop command");
     MeasureStopCommand("stop_no_agent_ms", 0, kRuns);
     MeasureStopCommand("stop_two_agents_ms", 2, kRuns);
+    if (count == 3) {
+        Progress("a silent upgrade over the running monitor");
+        MeasureUpgrade(arguments[1], arguments[2], kRuns);
+    }
     return 0;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The figures the driver measures; each reports its observations through samples.h.
 
+#include <string>
+
 // How long the driver takes to see a tray icon that its own Shell_NotifyIconW call added: what
 // watching the screen adds to the start-up figure.
 void MeasureTrayObservation(int runs);
@@ -19,3 +21,7 @@ void MeasureStopCommand(const char* figure, int agentCount, int runs);
 
 // The same observation of a program that shows the box after a known pause.
 void MeasureReferenceBox(const char* figure, unsigned pauseMilliseconds, int runs);
+
+// A silent upgrade (upgrade, the upgrade-check package) over the monitor started from a fresh
+// install of package: from its icon going to the new monitor's icon, and the whole upgrade.
+void MeasureUpgrade(const std::wstring& package, const std::wstring& upgrade, int runs);

@@ -28,6 +28,17 @@ bool StartProgram(const std::wstring& commandLine, Started& started) {
     return false;
 }
 
+bool StartMsiexec(const std::wstring& arguments, Started& msiexec) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return StartProgram(L"\"" + std::wstring(system) + L"\\msiexec.exe\" " + arguments, msiexec);
+}
+
+long RunMsiexec(const std::wstring& arguments) {
+    Started msiexec;
+    return StartMsiexec(arguments, msiexec) ? msiexec.WaitForExit(10 * 60 * 1000) : -1;
+}
+
 std::vector<DWORD> ProcessesNamed(const wchar_t* imageName) {
     std::vector<DWORD> ids;
     UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

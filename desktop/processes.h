@@ -27,6 +27,10 @@ struct Started {
     long WaitForExit(DWORD milliseconds);  // the exit code, or -1 when it did not end in time
 };
 bool StartProgram(const std::wstring& commandLine, Started& started);
+// Starts System32's msiexec with arguments; RunMsiexec waits for it too (10 minutes at most) and
+// gives its exit code, or -1.
+bool StartMsiexec(const std::wstring& arguments, Started& msiexec);
+long RunMsiexec(const std::wstring& arguments);
 
 std::vector<DWORD> ProcessesNamed(const wchar_t* imageName);
 std::wstring ImagePathOf(DWORD processId);

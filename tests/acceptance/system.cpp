@@ -173,14 +173,6 @@ bool RestartExplorer(std::wstring& how) {
     return WaitUntil(taskbarBack, std::chrono::seconds(30));
 }
 
-long RunMsiexec(const std::wstring& arguments) {
-    Started msiexec;
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    if (!StartProgram(L"\"" + std::wstring(system) + L"\\msiexec.exe\" " + arguments, msiexec)) return -1;
-    return msiexec.WaitForExit(10 * 60 * 1000);
-}
-
 std::wstring ReadLogText(const std::wstring& path) {
     const std::string bytes = ReadAll(path);
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
@@ -194,17 +186,6 @@ std::wstring ReadLogText(const std::wstring& path) {
         text += part;
     }
     return text;
-}
-
-bool ReplacedAtRestart(const std::wstring& path) {
-    DWORD type = 0;
-    const std::vector<BYTE> value = RegistryValue(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                                                  L"PendingFileRenameOperations", KEY_WOW64_64KEY, type);
-    // A list of "\\??\\path" strings, each ended by a terminator; the case of the letters may differ.
-    std::wstring list(reinterpret_cast<const wchar_t*>(value.data()), value.size() / sizeof(wchar_t)), wanted = path;
-    for (wchar_t& c : list) c = static_cast<wchar_t>(towlower(c));
-    for (wchar_t& c : wanted) c = static_cast<wchar_t>(towlower(c));
-    return list.find(wanted) != std::wstring::npos;
 }
 
 std::wstring MonitorRunValue() {

@@ -34,12 +34,7 @@ bool ThisProgramIsElevated();
 // says what happened. False when there was no Explorer, or no taskbar came back.
 bool RestartExplorer(std::wstring& how);
 
-// Runs msiexec with arguments and waits for it (10 minutes at most); its exit code, or -1.
-long RunMsiexec(const std::wstring& arguments);
 std::wstring ReadLogText(const std::wstring& path);  // an installer log (UTF-16 or ANSI) as text
-
-// Whether a file waits for the next restart to be replaced or removed (PendingFileRenameOperations).
-bool ReplacedAtRestart(const std::wstring& path);
 
 // The Run value that starts the monitor at every log-on, in the 32-bit view; empty when absent.
 std::wstring MonitorRunValue();

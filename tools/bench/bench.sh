@@ -16,8 +16,15 @@ trap '"$here/../wine/session.sh" stop' EXIT
 source "$here/../wine/env.sh"
 "$here/../wine/install-standins.sh" "$build"
 
-echo "Measuring (about two minutes):"
-(cd "$build" && wine bench_driver.exe) >"$out/observations.txt" </dev/null
+# The package and the upgrade-check package of this build, unsigned, for the upgrade figure.
+rm -rf "$out/packages"
+(unset "${!KESL_SIGN_@}" && "$root/tools/package/package.sh" "$build" "$out/packages") >/dev/null 2>&1
+"$root/tools/kit/upgrade_check.sh" "$build" "$out/packages" >/dev/null
+packages=("$out"/packages/KeslWebATMMonitor-*[0-9].msi "$out"/packages/*UPGRADE-CHECK*.msi)
+
+echo "Measuring (about three minutes):"
+(cd "$build" && wine bench_driver.exe "$(winepath -w "${packages[0]}")" "$(winepath -w "${packages[1]}")") \
+  >"$out/observations.txt" </dev/null
 echo
 /usr/bin/python3 "$here/report.py" "$out/observations.txt" "$build/KeslWebATMMonitor.exe" \
   "$build/KeslBenchFloorTray.exe" "$(wine --version)" "$built" | tee "$out/report.md"
