@@ -147,7 +147,7 @@ target_link_libraries(kesl_desktop PUBLIC user32 shell32)
 add_executable(acceptance tests/acceptance/acceptance.cpp tests/acceptance/report.cpp tests/acceptance/system.cpp
     tests/acceptance/tray.cpp)
 set_target_properties(acceptance PROPERTIES OUTPUT_NAME KeslAcceptance)
-target_link_libraries(acceptance PRIVATE kesl_desktop user32 gdi32 shell32 advapi32 version wintrust crypt32)
+target_link_libraries(acceptance PRIVATE kesl_desktop user32 gdi32 shell32 advapi32 version wintrust crypt32 msi)
 target_link_options(acceptance PRIVATE -municode -s)
 target_compile_options(acceptance PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_include_directories(acceptance PRIVATE ${PROJECT_SOURCE_DIR})

@@ -24,6 +24,7 @@
 namespace {
 
 const wchar_t kProduct[] = L"Kesl銀行晶片金融卡安控元件";
+const wchar_t kUpgradeCode[] = L"{BFE45DFF-19E5-48DE-B2D9-8D6B172729D5}";  // the package's, for ever
 const wchar_t kMonitorImage[] = L"KeslWebATMMonitor.exe";
 const wchar_t kAgentImage[] = L"KeslWebATMAgent.exe";
 const wchar_t kBoxCaption[] = L"Kesl銀行";
@@ -183,7 +184,7 @@ private:
         r_.Expect("install.file", version == kit_.version, m_.monitor + L", file version " + version);
         const std::wstring runValue = MonitorRunValue();
         r_.Expect("install.run-value", runValue == L"\"" + m_.monitor + L"\"", L"HKLM ...\\Run\\KeslWebATMMonitor (32-bit view) = " + runValue);
-        const std::vector<std::wstring> entries = InstalledEntries(kProduct);
+        const std::vector<std::wstring> entries = InstalledEntries(kUpgradeCode, kProduct);
         r_.Expect("install.entry", entries.size() == 1,
                   std::to_wstring(entries.size()) + L" entries in the installed programs" +
                       (entries.empty() ? L"" : L", version " + entries[0]));
@@ -489,9 +490,9 @@ private:
         Done("removal.exit-code", Msiexec(L"/x", kit_.upgrade, L"/qn", L"remove.log"), L"msiexec /x /qn");
         r_.Expect("removal.monitor-ended", ProcessesNamed(kMonitorImage).empty(),
                   Count(kMonitorImage) + L" monitor running once msiexec has returned");
-        r_.Expect("removal.gone", !FileExists(m_.monitor) && MonitorRunValue().empty() && InstalledEntries(kProduct).empty(),
+        r_.Expect("removal.gone", !FileExists(m_.monitor) && MonitorRunValue().empty() && InstalledEntries(kUpgradeCode, kProduct).empty(),
                   std::wstring(L"file ") + (FileExists(m_.monitor) ? L"left" : L"gone") + L", Run value " +
-                      (MonitorRunValue().empty() ? L"gone" : L"left") + L", " + std::to_wstring(InstalledEntries(kProduct).size()) +
+                      (MonitorRunValue().empty() ? L"gone" : L"left") + L", " + std::to_wstring(InstalledEntries(kUpgradeCode, kProduct).size()) +
                       L" entries in the installed programs");
         r_.Expect("removal.kept", stateBefore && FileExists(m_.stateFile) && FileExists(m_.agent),
                   L"the user's state file and the component's agent program stay");

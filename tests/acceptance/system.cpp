@@ -1,5 +1,6 @@
 #include "tests/acceptance/system.h"
 
+#include <msi.h>
 #include <shlobj.h>
 #include <softpub.h>
 #include <wintrust.h>
@@ -193,26 +194,18 @@ std::wstring MonitorRunValue() {
                           KEY_WOW64_32KEY);
 }
 
-std::vector<std::wstring> InstalledEntries(const std::wstring& displayName) {
+std::vector<std::wstring> InstalledEntries(const wchar_t* upgradeCode, const std::wstring& displayName) {
     std::vector<std::wstring> versions;
-    const wchar_t* uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, uninstall, 0, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
-        wchar_t name[256];
-        DWORD size = 256;
-        for (DWORD i = 0; RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-             ++i, size = 256) {
-            const std::wstring entry = std::wstring(uninstall) + L"\\" + name;
-            if (RegistryString(HKEY_LOCAL_MACHINE, entry.c_str(), L"DisplayName", view) != displayName) continue;
-            versions.push_back(RegistryString(HKEY_LOCAL_MACHINE, entry.c_str(), L"DisplayVersion", view));
-        }
-        RegCloseKey(key);
+    wchar_t product[39] = {};
+    for (DWORD i = 0; MsiEnumRelatedProductsW(upgradeCode, 0, i, product) == ERROR_SUCCESS; ++i) {
+        auto info = [&](const wchar_t* property) {
+            wchar_t value[256] = {};
+            DWORD size = 256;
+            MsiGetProductInfoW(product, property, value, &size);
+            return std::wstring(value);
+        };
+        if (info(L"InstalledProductName") == displayName) versions.push_back(info(L"VersionString"));
     }
-    // A 32-bit Windows has one view: the same entry is not counted twice.
-    BOOL wow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow64);
-    if (!wow64 && sizeof(void*) == 4) versions.resize(versions.size() / 2);
     return versions;
 }
 

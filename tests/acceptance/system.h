@@ -38,8 +38,9 @@ std::wstring ReadLogText(const std::wstring& path);  // an installer log (UTF-16
 
 // The Run value that starts the monitor at every log-on, in the 32-bit view; empty when absent.
 std::wstring MonitorRunValue();
-// The entries of the installed programs named displayName, in both views, as their versions.
-std::vector<std::wstring> InstalledEntries(const std::wstring& displayName);
+// The installed products of upgradeCode that the installed programs list as displayName, as their
+// versions.
+std::vector<std::wstring> InstalledEntries(const wchar_t* upgradeCode, const std::wstring& displayName);
 
 // Authenticode as Windows checks it: 0 when trusted, else WinVerifyTrust's result
 // (TRUST_E_NOSIGNATURE for an unsigned file); signer gets the signer's name.
