@@ -21,26 +21,13 @@ std::string ReadAll(const std::wstring& path) {
     return bytes;
 }
 
-// A value's bytes and type, whatever its size; empty when it cannot be read.
-std::vector<BYTE> RegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view, DWORD& type) {
+// A value of key under HKLM in the registry view given, of the types flags allow, into data.
+bool ReadValue(const wchar_t* key, const wchar_t* name, REGSAM view, DWORD flags, void* data, DWORD size) {
     HKEY opened = nullptr;
-    std::vector<BYTE> value;
-    if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return value;
-    DWORD size = 0;
-    LONG read = ERROR_MORE_DATA;
-    while (read == ERROR_MORE_DATA && RegQueryValueExW(opened, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        value.assign(size + 2 * sizeof(wchar_t), 0);  // room for terminators the value may lack
-        read = RegQueryValueExW(opened, name, nullptr, &type, value.data(), &size);
-    }
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return false;
+    const bool read = RegGetValueW(opened, nullptr, name, flags, nullptr, data, &size) == ERROR_SUCCESS;
     RegCloseKey(opened);
-    if (read != ERROR_SUCCESS) value.clear();
-    return value;
-}
-
-std::wstring RegistryString(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view) {
-    DWORD type = 0;
-    const std::vector<BYTE> value = RegistryValue(root, key, name, view, type);
-    return type == REG_SZ && !value.empty() ? reinterpret_cast<const wchar_t*>(value.data()) : L"";
+    return read;
 }
 
 }  // namespace
@@ -128,11 +115,11 @@ bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::ws
     return false;
 }
 
+// Absent, EnableLUA is on, as Windows reads it.
 bool UacIsOn() {
-    DWORD type = 0;
-    const std::vector<BYTE> on = RegistryValue(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
-                                               L"EnableLUA", KEY_WOW64_64KEY, type);
-    return type != REG_DWORD || on.size() < sizeof(DWORD) || *reinterpret_cast<const DWORD*>(on.data()) != 0;
+    DWORD on = 1;
+    return !ReadValue(L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", L"EnableLUA", KEY_WOW64_64KEY,
+                      RRF_RT_REG_DWORD, &on, sizeof on) || on != 0;
 }
 
 int ElevationOf(HANDLE process) {
@@ -190,8 +177,9 @@ std::wstring ReadLogText(const std::wstring& path) {
 }
 
 std::wstring MonitorRunValue() {
-    return RegistryString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"KeslWebATMMonitor",
-                          KEY_WOW64_32KEY);
+    wchar_t value[1024] = {};
+    return ReadValue(L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"KeslWebATMMonitor", KEY_WOW64_32KEY,
+                     RRF_RT_REG_SZ, value, sizeof value) ? value : L"";
 }
 
 std::vector<std::wstring> InstalledEntries(const wchar_t* upgradeCode, const std::wstring& displayName) {
