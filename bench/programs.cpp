@@ -1,11 +1,10 @@
 #include "bench/programs.h"
 
-#include <shlobj.h>
-
 #include <chrono>
 
 #include "bench/timing.h"
 #include "bench/tray_watch.h"
+#include "desktop/places.h"
 
 const BenchProgram kMonitor{"monitor", L"KeslWebATMMonitor.exe", L"KESLWEBATMMONITOR", true};
 const BenchProgram kFloor{"floor", L"KeslBenchFloorTray.exe", L"KeslBenchFloorTray", true};
@@ -64,11 +63,7 @@ void Close(RunningProgram& running) {
     if (running.program->showsTrayIcon) PollUntil([&] { return ShownTrayIcons() < iconsBefore; }, kSettleTimeout);
 }
 
-std::unique_ptr<Started> StartInstalledAgent() {
-    wchar_t programFiles[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
-    return StartOwned(std::wstring(programFiles) + L"\\KESL\\WebATM\\KeslWebATMAgent.exe");
-}
+std::unique_ptr<Started> StartInstalledAgent() { return StartOwned(ComponentFolder() + L"\\KeslWebATMAgent.exe"); }
 
 int CountAgents() { return static_cast<int>(ProcessesNamed(L"KeslWebATMAgent.exe").size()); }
 

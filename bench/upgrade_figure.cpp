@@ -4,7 +4,6 @@
 // near 5 s would say the monitor did not close when asked.
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <chrono>
 #include <string>
@@ -14,18 +13,12 @@
 #include "bench/timing.h"
 #include "bench/tray_watch.h"
 #include "desktop/desktop.h"
+#include "desktop/places.h"
 #include "desktop/processes.h"
 
 namespace {
 
 constexpr auto kInstallTimeout = std::chrono::seconds(120);
-constexpr wchar_t kMonitorImage[] = L"KeslWebATMMonitor.exe";
-
-std::wstring InstalledMonitor() {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::wstring(folder) + L"\\KESL\\WebATM\\" + kMonitorImage;
-}
 
 // One run from a fresh install; the reason it could not be measured, or null.
 const char* MeasureOnce(const std::wstring& package, const std::wstring& upgrade) {
@@ -59,7 +52,7 @@ void MeasureUpgrade(const std::wstring& package, const std::wstring& upgrade, in
         // Whichever of the two is installed goes, with the monitor it started.
         RunMsiexec(L"/x \"" + upgrade + L"\" /qn");
         RunMsiexec(L"/x \"" + package + L"\" /qn");
-        EndProcessesNamed(kMonitorImage);
+        EndProcessesNamed(L"KeslWebATMMonitor.exe");
         if (missing != nullptr) return Missing("upgrade_gap_ms", "monitor", missing);
     }
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "desktop/desktop.h"
+#include "desktop/places.h"
 #include "tests/acceptance/report.h"
 #include "tests/acceptance/system.h"
 #include "tests/acceptance/tray.h"
@@ -83,10 +84,8 @@ bool FindKit(const std::wstring& folder, Kit& kit, std::wstring& missing) {
 
 Machine MachineOf() {
     Machine m;
-    wchar_t x86[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, x86);
-    m.componentFolder = ProgramFilesFolder() + L"\\KESL\\WebATM";
-    m.monitor = std::wstring(x86) + L"\\KESL\\WebATM\\KeslWebATMMonitor.exe";
+    m.componentFolder = ComponentFolder();
+    m.monitor = InstalledMonitor();
     m.agent = m.componentFolder + L"\\KeslWebATMAgent.exe";
     // The state file of the user whose monitor runs: the shell's user, who may not be this
     // program's (a standard user who typed an administrator's credentials).

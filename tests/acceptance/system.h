@@ -10,7 +10,6 @@
 #include "desktop/processes.h"
 
 bool RunningUnderWine();
-std::wstring ProgramFilesFolder();  // as this program's kind (and the monitor's) sees it
 bool FileExists(const std::wstring& path);
 bool SameBytes(const std::wstring& a, const std::wstring& b);
 bool CopyInto(const std::wstring& from, const std::wstring& folder);
