@@ -155,15 +155,21 @@ private:
 
     void Signatures() {
         std::wstring signer;
-        const LONG package = VerifySignature(kit_.package, signer);
-        if (package == TRUST_E_NOSIGNATURE) {
-            r_.Skip("signatures", L"the package is unsigned (a kit built without a signing key)");
-            return;
+        if (VerifySignature(kit_.package, signer) == TRUST_E_NOSIGNATURE) {
+            return r_.Skip("signatures", L"the package is unsigned (a kit built without a signing key)");
         }
-        r_.Expect("signatures.package", package == 0,
-                  package == 0 ? L"trusted by Windows, signed by " + signer
-                               : L"WinVerifyTrust says 0x" + Hex(package) + L" (signer: " + signer + L")");
         packageSigned_ = true;
+        Signed("signatures.package", kit_.package);
+    }
+
+    // Authenticode as Windows checks it, offline.
+    void Signed(const char* check, const std::wstring& path) {
+        std::wstring signer;
+        const LONG result = VerifySignature(path, signer);
+        wchar_t hex[16] = {};
+        std::swprintf(hex, 16, L"%08lX", static_cast<unsigned long>(result));
+        r_.Expect(check, result == 0, path + (result == 0 ? L": trusted by Windows, signed by " + signer
+                                                            : L": WinVerifyTrust says 0x" + std::wstring(hex)));
     }
 
     bool Install() {
@@ -187,13 +193,7 @@ private:
         r_.Expect("install.entry", entries.size() == 1,
                   std::to_wstring(entries.size()) + L" entries in the installed programs" +
                       (entries.empty() ? L"" : L", version " + entries[0]));
-        if (packageSigned_) {
-            std::wstring signer;
-            const LONG monitor = VerifySignature(m_.monitor, signer);
-            r_.Expect("signatures.monitor", monitor == 0,
-                      monitor == 0 ? L"the installed monitor is trusted by Windows, signed by " + signer
-                                   : L"WinVerifyTrust says 0x" + Hex(monitor));
-        }
+        if (packageSigned_) Signed("signatures.monitor", m_.monitor);
         return true;
     }
 
@@ -216,12 +216,15 @@ private:
                                                        L"and so does what it starts"
                                                      : L"no shell whose token the Run value's programs get");
         } else {
-            const int elevated = ElevationOf(monitor.info.hProcess);
-            r_.Expect("logon.unelevated", elevated == 0,
-                      elevated == 0 ? L"the monitor runs unelevated, " + how
-                                    : elevated == 1 ? L"the monitor runs elevated, " + how : L"its token cannot be read");
+            Unelevated("logon.unelevated", monitor.info.hProcess, how);
         }
         return window ? id : 0;
+    }
+
+    void Unelevated(const char* check, HANDLE monitor, const std::wstring& how) {
+        const int elevated = ElevationOf(monitor);
+        r_.Expect(check, elevated == 0, elevated < 0 ? L"its token cannot be read"
+                                                     : (elevated ? L"the monitor runs elevated, " : L"the monitor runs unelevated, ") + how);
     }
 
     // The icon, the menu, the About box, Stop and Restart with their boxes, the state file, the
@@ -455,9 +458,7 @@ private:
             r_.Skip("upgrade.unelevated", L"UAC is off here: the Run value's programs run elevated too");
         } else {
             UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, newId));
-            const int elevated = ElevationOf(process.get());
-            r_.Expect("upgrade.unelevated", elevated == 0,
-                      elevated == 0 ? L"the monitor started again runs unelevated" : L"it runs elevated, or unreadably");
+            Unelevated("upgrade.unelevated", process.get(), L"started again by the package");
         }
         if (again) {
             IconPlace place;
@@ -514,11 +515,6 @@ private:
     }
 
     static std::wstring Count(const wchar_t* image) { return std::to_wstring(ProcessesNamed(image).size()); }
-    static std::wstring Hex(LONG value) {
-        wchar_t text[16] = {};
-        std::swprintf(text, 16, L"%08lX", static_cast<unsigned long>(value));
-        return text;
-    }
 
     Report& r_;
     const Kit& kit_;
