@@ -207,7 +207,7 @@ private:
         r_.Expect("logon.start", window, L"the Run value's command, started " + how);
         const int shell = ShellElevation();
         if (RunningUnderWine()) {
-            r_.Skip("logon.unelevated", L"Wine has no UAC: every program runs with one token");
+            r_.Skip("logon.unelevated", L"Wine has no shell window whose token the Run value's programs get: the monitor runs with this program's");
         } else if (!UacIsOn()) {
             r_.Skip("logon.unelevated", L"UAC is off here: what the Run value starts runs elevated");
         } else if (!asShellUser || shell != 0) {
