@@ -35,11 +35,13 @@ inline LRESULT SendBounded(HWND window, UINT message, WPARAM wParam = 0, LPARAM 
 constexpr int kSlotBorder = 2;
 inline int SlotWidth() { return GetSystemMetrics(SM_CXSMICON) + 2 * kSlotBorder; }
 
-inline RECT Taskbar() {
-    RECT bar{};
-    GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
-    return bar;
+inline RECT AreaOf(HWND window) {
+    RECT area{};
+    GetWindowRect(window, &area);
+    return area;
 }
+
+inline RECT Taskbar() { return AreaOf(FindWindowW(L"Shell_TrayWnd", nullptr)); }
 
 inline void Click(const RECT& area, bool right = false) {
     // Clicks land more reliably once the pointer is seen where they go.

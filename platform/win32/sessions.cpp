@@ -36,6 +36,14 @@ std::wstring ImagePath(HANDLE process) {
     return std::wstring(path.data(), length);
 }
 
+// A program started by the short (8.3) names of its folders and file runs under those names: a
+// path is compared in its long form, where it has one.
+std::wstring LongPath(const std::wstring& path) {
+    std::vector<wchar_t> longPath(32768);
+    const DWORD length = GetLongPathNameW(path.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+    return length == 0 || length >= longPath.size() ? path : std::wstring(longPath.data(), length);
+}
+
 std::wstring ProcessUserSid(HANDLE process) {
     HANDLE token = nullptr;
     if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return L"";
@@ -68,8 +76,9 @@ std::vector<RunningProgram> RunningProgramsNamed(const wchar_t* imageName) {
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
+    const std::wstring longA = LongPath(a), longB = LongPath(b);
+    return CompareStringOrdinal(longA.c_str(), static_cast<int>(longA.size()), longB.c_str(),
+                                static_cast<int>(longB.size()), TRUE) == CSTR_EQUAL;
 }
 
 void WaitForProcessesToEnd(const std::vector<OsHandle>& processes, std::uint32_t milliseconds) {

@@ -115,12 +115,6 @@ RECT NotificationArea() {
     return {bar.right - 320 > bar.left ? bar.right - 320 : bar.left, bar.top, bar.right, bar.bottom};
 }
 
-RECT AreaOf(HWND window) {
-    RECT area{};
-    GetWindowRect(window, &area);
-    return area;
-}
-
 // One run of the whole check.
 class Run {
 public:

@@ -43,8 +43,7 @@ refused_w="$(windows_path "$kit/refused")"
 # monitor prefers a bcrypt.dll found on its DLL search path to Wine's own (the program's dll.search).
 (cd "$(dirname "$out")" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;bcrypt=n,b" timeout 600 wine "$program" \
   --out "$(basename "$out")" </dev/null >"$out/console.txt" 2>&1) || status=$?
-# Its checks and what it said it changes; taskkill's own words, which the package's closes print
-# into the same console under Wine, stay in the file.
+# Its checks and what it said it changes; anything else Wine prints stays in the file.
 tr -d '\r' <"$out/console.txt" | grep -E '^(PASS|FAIL|SKIP|  |Report|KeslAcceptance|usage|[0-9]+ passed)'
 tr -d '\r' <"$out/console.txt" |
   sed -n "s/^SKIP \([^:]*\): \(.*\)/$KESL_WINDOWS_BUILD wine.acceptance: \1: skipped, \2/p" >>"$KESL_SKIPPED_STEPS"

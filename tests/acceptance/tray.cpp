@@ -12,8 +12,8 @@ constexpr UINT kRunningId = 107;
 constexpr UINT kStoppedId = 129;
 
 bool Inside(const RECT& inner, const RECT& outer) {
-    return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top && inner.bottom <= outer.bottom &&
-           inner.right > inner.left && inner.bottom > inner.top;
+    RECT both{};
+    return IntersectRect(&both, &inner, &outer) && EqualRect(&both, &inner);
 }
 
 // An icon of this program's, added once, which Windows keeps hidden as it keeps any new icon

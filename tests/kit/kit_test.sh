@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# The acceptance kit's zip, put together by tools/kit/kit.sh from stand-in files (what the packages
-# and programs hold is checked elsewhere, and make test's acceptance run unpacks and uses kit/): no
-# kit without the acceptance program; the same bytes from the same inputs whatever their times, the
-# umask and the time zone; the report's folder, every entry's time and no extra fields; SHA256SUMS;
-# README-QA.txt as Windows reads it; and the Windows Sandbox configuration, which must run the
-# program on the folders it maps from where README-QA.txt says to unpack the kit. Argument: the
-# build folder, for its SOURCE_DATE_EPOCH.
+# The acceptance kit's zip, put together by tools/kit/kit.sh from stand-in files (make test's
+# acceptance run unpacks and uses the real one): no kit without the acceptance program; the same
+# bytes whatever the inputs' times, the umask and the time zone; README-QA.txt as Windows reads it;
+# a Sandbox configuration that runs the program where README-QA.txt has the kit unpacked.
+# Argument: the build folder, for its SOURCE_DATE_EPOCH.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 work="$(mktemp -d)"

@@ -24,12 +24,10 @@ expect "system DLLs only" "$(grep -o 'DLL Name: .*' <<<"$header" | cut -d' ' -f3
 # The program's own entry point, which runs first, looks for DLLs loaded later in System32 alone.
 expect "DLLs loaded by name come from System32" \
   "$(grep -c -E '\sSetDllDirectoryW$' <<<"$header") $(grep -ac SetDefaultDllDirectories "$exe")" "1 1"
-# The install's hand-over runs as LocalSystem from the installer's temporary folder: it imports
-# known DLLs alone too, and loads the rest by full path from System32.
-handover="$(i686-w64-mingw32-objdump -p "$2")"
-expect "the hand-over: system DLLs only" "$(grep -o 'DLL Name: .*' <<<"$handover" | cut -d' ' -f3 | sort -f | xargs)
-$(grep -ac SetDefaultDllDirectories "$2")" "ADVAPI32.dll KERNEL32.dll msvcrt.dll
-1"
+# The install's hand-over runs as LocalSystem from the installer's temporary folder: it too imports
+# known DLLs alone, and loads the rest by full path from System32.
+expect "the hand-over: system DLLs only" "$(i686-w64-mingw32-objdump -p "$2" | grep -o 'DLL Name: .*' | cut -d' ' -f3 |
+  sort -f | xargs) $(grep -ac SetDefaultDllDirectories "$2")" "ADVAPI32.dll KERNEL32.dll msvcrt.dll 1"
 expect "resources in other languages than Chinese (Taiwan)" "$(wrestool -l "$exe" | grep -vc -- '--language=1028 ')" 0
 
 # Strings 96 to 111 are one block; 103, 104, 105 and 109 are the program's.
