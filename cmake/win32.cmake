@@ -97,7 +97,7 @@ set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES
 # The install's hand-over of the running monitors, which the package runs as LocalSystem from a
 # temporary folder before its files are replaced and after: it starts as the monitor does, and
 # imports only DLLs that Windows always takes from the system folder.
-add_library(kesl_platform_sessions STATIC platform/win32/sessions.cpp)
+add_library(kesl_platform_sessions STATIC platform/win32/sessions.cpp platform/win32/session_record.cpp)
 target_link_libraries(kesl_platform_sessions PUBLIC kesl_platform_win32 advapi32)
 target_compile_options(kesl_platform_sessions PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
 target_compile_options(kesl_handover PRIVATE ${KESL_LEAN_OPTIONS})

@@ -1,6 +1,5 @@
 // The users' sessions as the install's hand-over sees them, running as LocalSystem: processes with
-// their sessions and users, each session's user token, programs started as that user, and the
-// record of closed monitors in a volatile key.
+// their sessions and users, each session's user token, and programs started as that user.
 
 #include <windows.h>
 #include <sddl.h>
@@ -10,9 +9,6 @@
 #include "platform/sessions.h"
 
 namespace {
-
-// Kept in memory only: gone at the next restart, and removed as soon as it has been read.
-constexpr wchar_t kRecordKey[] = L"SOFTWARE\\KeslWebATMMonitorHandover";
 
 // wtsapi32 and userenv are no known DLLs: they are loaded by their full path in the system folder,
 // never from the folder the installer runs this program from.
@@ -176,44 +172,4 @@ std::wstring SystemProgramPath(const wchar_t* fileName) {
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return fileName;
     return std::wstring(folder) + L"\\" + fileName;
-}
-
-bool RecordMonitorSessions(const std::vector<MonitorSession>& sessions) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    // One value a session and user, named "SESSION SID": a session recorded twice is one value.
-    bool written = true;
-    for (const MonitorSession& s : sessions) {
-        const std::wstring name = std::to_wstring(s.session) + L" " + s.userSid;
-        const DWORD session = s.session;
-        written &= RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&session),
-                                  sizeof session) == ERROR_SUCCESS;
-    }
-    RegCloseKey(key);
-    return written;
-}
-
-std::vector<MonitorSession> TakeRecordedMonitorSessions() {
-    std::vector<MonitorSession> sessions;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return sessions;
-    wchar_t name[256];
-    DWORD session = 0;
-    for (DWORD index = 0;; ++index) {
-        DWORD nameLength = 256, type = 0, size = sizeof session;
-        const LONG read = RegEnumValueW(key, index, name, &nameLength, nullptr, &type,
-                                        reinterpret_cast<BYTE*>(&session), &size);
-        if (read == ERROR_NO_MORE_ITEMS) break;
-        const std::wstring text(name, nameLength);
-        const std::size_t space = text.find(L' ');
-        if (read == ERROR_SUCCESS && type == REG_DWORD && space != std::wstring::npos) {
-            sessions.push_back({session, text.substr(space + 1)});
-        }
-    }
-    RegCloseKey(key);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecordKey);
-    return sessions;
 }
