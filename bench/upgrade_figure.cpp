@@ -32,13 +32,12 @@ const char* MeasureOnce(const std::wstring& package, const std::wstring& upgrade
     Started msiexec;
     const Stopwatch sinceStart;
     if (!StartMsiexec(L"/i \"" + upgrade + L"\" /qn", msiexec)) return "upgrade-failed";
-    double gone = 0;
-    const bool gap = PollUntil([&] { return ShownTrayIcons() == iconsBefore; }, kInstallTimeout) &&
-                     (gone = sinceStart.Milliseconds()) >= 0 &&
-                     PollUntil([&] { return ShownTrayIcons() > iconsBefore; }, kInstallTimeout);
+    const bool iconGone = PollUntil([&] { return ShownTrayIcons() == iconsBefore; }, kInstallTimeout);
+    const double gone = sinceStart.Milliseconds();
+    const bool iconBack = iconGone && PollUntil([&] { return ShownTrayIcons() > iconsBefore; }, kInstallTimeout);
     const double back = sinceStart.Milliseconds();
     if (msiexec.WaitForExit(120000) != 0) return "upgrade-failed";
-    if (!gap) return "no-icon";
+    if (!iconBack) return "no-icon";
     Sample("upgrade_gap_ms", "monitor", back - gone);
     Sample("upgrade_ms", "monitor", sinceStart.Milliseconds());
     return nullptr;

@@ -40,6 +40,26 @@ std::wstring LongPath(const std::wstring& path) {
     return length == 0 || length >= longPath.size() ? path : std::wstring(longPath.data(), length);
 }
 
+// Of an administrator's two tokens under UAC, the Run value's programs get the limited one. Which
+// one WTSQueryUserToken gives is not written down, so a full one is exchanged for its limited twin
+// here, and where that cannot be had, nothing is started.
+UniqueOsHandle Unelevated(UniqueOsHandle token) {
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevationType, &type, sizeof type, &size) ||
+        type != TokenElevationTypeFull) {
+        return token;
+    }
+    TOKEN_LINKED_TOKEN linked{};
+    if (!GetTokenInformation(token.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return nullptr;
+    const UniqueOsHandle limited(linked.LinkedToken);
+    HANDLE primary = nullptr;
+    if (!DuplicateTokenEx(limited.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
+        return nullptr;
+    }
+    return UniqueOsHandle(primary);
+}
+
 std::wstring ProcessUserSid(HANDLE process) {
     HANDLE token = nullptr;
     if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return L"";
@@ -59,10 +79,11 @@ std::vector<RunningProgram> RunningProgramsNamed(const wchar_t* imageName) {
         // Open first: while the handle is open, the process number cannot pass to another program.
         RunningProgram program;
         program.processId = entry.processId;
-        program.process.reset(
-            OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.processId));
         DWORD session = 0;
-        if (program.process == nullptr || !ProcessIdToSessionId(entry.processId, &session)) continue;
+        if (OpenProcessForTerminate(entry.processId, program.process) != OpenProcessOutcome::Opened ||
+            !ProcessIdToSessionId(entry.processId, &session)) {
+            continue;
+        }
         program.session = session;
         program.path = ImagePath(program.process.get());
         program.userSid = ProcessUserSid(program.process.get());
@@ -84,30 +105,6 @@ void WaitForProcessesToEnd(const std::vector<OsHandle>& processes, std::uint32_t
         WaitForSingleObject(process, now < deadline ? static_cast<DWORD>(deadline - now) : 0);
     }
 }
-
-namespace {
-
-// Of an administrator's two tokens under UAC, the Run value's programs get the limited one. Which
-// one WTSQueryUserToken gives is not written down, so a full one is exchanged for its limited twin
-// here, and where that cannot be had, nothing is started.
-UniqueOsHandle Unelevated(UniqueOsHandle token) {
-    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-    DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenElevationType, &type, sizeof type, &size) ||
-        type != TokenElevationTypeFull) {
-        return token;
-    }
-    TOKEN_LINKED_TOKEN linked{};
-    if (!GetTokenInformation(token.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return nullptr;
-    const UniqueOsHandle limited(linked.LinkedToken);
-    HANDLE primary = nullptr;
-    if (!DuplicateTokenEx(limited.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
-        return nullptr;
-    }
-    return UniqueOsHandle(primary);
-}
-
-}  // namespace
 
 UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
     static const auto queryUserToken = SystemFunctionAs<QueryUserTokenProc>(L"wtsapi32.dll", "WTSQueryUserToken");
