@@ -40,6 +40,13 @@ std::wstring LongPath(const std::wstring& path) {
     return length == 0 || length >= longPath.size() ? path : std::wstring(longPath.data(), length);
 }
 
+// A primary token that is a copy of token, which CreateProcessAsUserW takes; empty when none.
+UniqueOsHandle PrimaryCopy(HANDLE token) {
+    HANDLE primary = nullptr;
+    if (!DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) return nullptr;
+    return UniqueOsHandle(primary);
+}
+
 // Of an administrator's two tokens under UAC, the Run value's programs get the limited one. Which
 // one WTSQueryUserToken gives is not written down, so a full one is exchanged for its limited twin
 // here, and where that cannot be had, nothing is started.
@@ -53,11 +60,7 @@ UniqueOsHandle Unelevated(UniqueOsHandle token) {
     TOKEN_LINKED_TOKEN linked{};
     if (!GetTokenInformation(token.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return nullptr;
     const UniqueOsHandle limited(linked.LinkedToken);
-    HANDLE primary = nullptr;
-    if (!DuplicateTokenEx(limited.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
-        return nullptr;
-    }
-    return UniqueOsHandle(primary);
+    return PrimaryCopy(limited.get());
 }
 
 std::wstring ProcessUserSid(HANDLE process) {
@@ -114,11 +117,10 @@ UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
 }
 
 UniqueOsHandle OpenProcessUserToken(OsHandle process) {
-    HANDLE token = nullptr, primary = nullptr;
+    HANDLE token = nullptr;
     if (!OpenProcessToken(process, TOKEN_DUPLICATE | TOKEN_QUERY, &token)) return nullptr;
     const UniqueOsHandle owned(token);
-    if (!DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) return nullptr;
-    return UniqueOsHandle(primary);
+    return PrimaryCopy(token);
 }
 
 std::wstring TokenUserSid(OsHandle token) {
