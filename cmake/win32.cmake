@@ -94,19 +94,23 @@ file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/upgrade-check/source_date_epoch CONTEN
 set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES
     INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}
     OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/version.h;${PROJECT_SOURCE_DIR}/res/KeslWebATMMonitor.manifest;${KESL_ICONS}")
-# The install's hand-over of the running monitors, which the package runs as LocalSystem from a
-# temporary folder before its files are replaced and after: it starts as the monitor does, and
-# imports only DLLs that Windows always takes from the system folder.
-add_library(kesl_platform_sessions STATIC platform/win32/sessions.cpp platform/win32/session_record.cpp)
-target_link_libraries(kesl_platform_sessions PUBLIC kesl_platform_win32 advapi32)
+# The install's hand-over of the running monitors: a library that Windows Installer loads into
+# its own custom-action process, as LocalSystem, before the package's files are replaced and
+# after. Its entry point is exported by its plain name (Handover, not Handover@4). It imports
+# known DLLs alone, and msi.dll, which the installer's process has loaded already; the rest it
+# loads by full path from System32.
+add_library(kesl_platform_sessions STATIC platform/win32/sessions.cpp platform/win32/session_record.cpp
+    platform/win32/install_log.cpp)
+target_link_libraries(kesl_platform_sessions PUBLIC kesl_platform_win32 advapi32 msi)
 target_compile_options(kesl_platform_sessions PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
 target_compile_options(kesl_handover PRIVATE ${KESL_LEAN_OPTIONS})
-kesl_gui_program(handover KeslMonitorHandover handover/handover_main.cpp platform/win32/entry_point.cpp
-    res/KeslMonitorHandover.rc)
-set_source_files_properties(res/KeslMonitorHandover.rc PROPERTIES
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/version.h;${PROJECT_SOURCE_DIR}/res/KeslMonitorHandover.manifest")
+add_library(handover SHARED handover/handover_action.cpp res/KeslMonitorHandover.rc)
+set_target_properties(handover PROPERTIES OUTPUT_NAME KeslMonitorHandover PREFIX "")
+target_compile_options(handover PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
+target_link_options(handover PRIVATE -s -Wl,--gc-sections,--kill-at)
 target_link_libraries(handover PRIVATE kesl_handover kesl_platform_sessions)
-kesl_system_dlls_only(handover)
+set_property(TARGET handover APPEND PROPERTY LINK_DEPENDS ${KESL_SOURCE_DATE_EPOCH_FILE})
+set_source_files_properties(res/KeslMonitorHandover.rc PROPERTIES OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/version.h")
 # The upgrade-check package holds it too, unchanged.
 add_custom_command(TARGET handover POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:handover> ${CMAKE_BINARY_DIR}/upgrade-check/)

@@ -12,25 +12,25 @@ constexpr wchar_t kRecordKey[] = L"SOFTWARE\\KeslWebATMMonitorHandover";
 
 }  // namespace
 
-bool RecordMonitorSessions(const std::vector<MonitorSession>& sessions) {
+OsError RecordMonitorSessions(const std::vector<MonitorSession>& sessions) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
+    const LONG created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE,
+                                         nullptr, &key, nullptr);
+    if (created != ERROR_SUCCESS) return static_cast<OsError>(created);
     // One value a session and user, named "SESSION SID": a session recorded twice is one value.
-    bool written = true;
+    LONG written = ERROR_SUCCESS;
     for (const MonitorSession& s : sessions) {
         const std::wstring name = std::to_wstring(s.session) + L" " + s.userSid;
         const DWORD session = s.session;
-        written &= RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&session),
-                                  sizeof session) == ERROR_SUCCESS;
+        const LONG set = RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&session),
+                                        sizeof session);
+        if (written == ERROR_SUCCESS) written = set;
     }
     RegCloseKey(key);
-    return written;
+    return static_cast<OsError>(written);
 }
 
-std::vector<MonitorSession> TakeRecordedMonitorSessions() {
+std::vector<MonitorSession> RecordedMonitorSessions() {
     std::vector<MonitorSession> sessions;
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return sessions;
@@ -48,6 +48,10 @@ std::vector<MonitorSession> TakeRecordedMonitorSessions() {
         }
     }
     RegCloseKey(key);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecordKey);
     return sessions;
+}
+
+OsError ForgetRecordedMonitorSessions() {
+    const LONG deleted = RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecordKey);
+    return deleted == ERROR_FILE_NOT_FOUND ? 0 : static_cast<OsError>(deleted);
 }

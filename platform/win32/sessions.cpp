@@ -1,5 +1,6 @@
 // The users' sessions as the install's hand-over sees them, running as LocalSystem: processes with
-// their sessions and users, each session's user token, and programs started as that user.
+// their sessions and users, each session's user token, and programs started as that user, outside
+// any job the installer runs the hand-over in.
 
 #include <windows.h>
 #include <sddl.h>
@@ -13,7 +14,7 @@ namespace {
 // wtsapi32 and userenv are no known DLLs: they are loaded by their full path in the system folder,
 // never from the folder the installer runs this program from.
 FARPROC SystemFunction(const wchar_t* dll, const char* name) {
-    const HMODULE module = LoadLibraryW(SystemProgramPath(dll).c_str());
+    const HMODULE module = LoadLibraryW((SystemFolder() + L"\\" + dll).c_str());
     return module == nullptr ? nullptr : GetProcAddress(module, name);
 }
 
@@ -41,16 +42,19 @@ std::wstring LongPath(const std::wstring& path) {
 }
 
 // A primary token that is a copy of token, which CreateProcessAsUserW takes; empty when none.
-UniqueOsHandle PrimaryCopy(HANDLE token) {
+UniqueOsHandle PrimaryCopy(HANDLE token, OsError& error) {
     HANDLE primary = nullptr;
-    if (!DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) return nullptr;
+    if (!DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
+        error = GetLastError();
+        return nullptr;
+    }
     return UniqueOsHandle(primary);
 }
 
 // Of an administrator's two tokens under UAC, the Run value's programs get the limited one. Which
 // one WTSQueryUserToken gives is not written down, so a full one is exchanged for its limited twin
 // here, and where that cannot be had, nothing is started.
-UniqueOsHandle Unelevated(UniqueOsHandle token) {
+UniqueOsHandle Unelevated(UniqueOsHandle token, OsError& error) {
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD size = 0;
     if (!GetTokenInformation(token.get(), TokenElevationType, &type, sizeof type, &size) ||
@@ -58,9 +62,12 @@ UniqueOsHandle Unelevated(UniqueOsHandle token) {
         return token;
     }
     TOKEN_LINKED_TOKEN linked{};
-    if (!GetTokenInformation(token.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return nullptr;
+    if (!GetTokenInformation(token.get(), TokenLinkedToken, &linked, sizeof linked, &size)) {
+        error = GetLastError();
+        return nullptr;
+    }
     const UniqueOsHandle limited(linked.LinkedToken);
-    return PrimaryCopy(limited.get());
+    return PrimaryCopy(limited.get(), error);
 }
 
 std::wstring ProcessUserSid(HANDLE process) {
@@ -68,6 +75,29 @@ std::wstring ProcessUserSid(HANDLE process) {
     if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return L"";
     const UniqueOsHandle owned(token);
     return TokenUserSid(token);
+}
+
+// A program started by a process in a job joins that job, and a job's processes all share one
+// session: where the job lets its programs leave it, the program is started outside it.
+DWORD JobFlags(std::wstring& job) {
+    BOOL inJob = FALSE;
+    if (!IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) || !inJob) return 0;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    if (!QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &limits, sizeof limits, nullptr)) {
+        job = L"inside this program's job, whose limits cannot be read (error " + std::to_wstring(GetLastError()) + L")";
+        return 0;
+    }
+    const DWORD flags = limits.BasicLimitInformation.LimitFlags;
+    if (flags & JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK) {
+        job = L"outside this program's job, which lets every program it starts leave it";
+        return 0;
+    }
+    if (flags & JOB_OBJECT_LIMIT_BREAKAWAY_OK) {
+        job = L"outside this program's job (CREATE_BREAKAWAY_FROM_JOB)";
+        return CREATE_BREAKAWAY_FROM_JOB;
+    }
+    job = L"inside this program's job, which lets no program leave it";
+    return 0;
 }
 
 }  // namespace
@@ -85,12 +115,16 @@ std::vector<RunningProgram> RunningProgramsNamed(const wchar_t* imageName) {
         DWORD session = 0;
         if (OpenProcessForTerminate(entry.processId, program.process) != OpenProcessOutcome::Opened ||
             !ProcessIdToSessionId(entry.processId, &session)) {
-            continue;
+            program.error = GetLastError();
+        } else {
+            program.session = session;
+            program.path = ImagePath(program.process.get());
+            program.userSid = program.path.empty() ? L"" : ProcessUserSid(program.process.get());
+            if (program.userSid.empty()) program.error = GetLastError();
         }
-        program.session = session;
-        program.path = ImagePath(program.process.get());
-        program.userSid = ProcessUserSid(program.process.get());
-        if (!program.path.empty() && !program.userSid.empty()) programs.push_back(std::move(program));
+        if (program.userSid.empty() && program.error == 0) program.error = ERROR_GEN_FAILURE;
+        if (program.error != 0) program.process.reset();
+        programs.push_back(std::move(program));
     }
     return programs;
 }
@@ -109,18 +143,31 @@ void WaitForProcessesToEnd(const std::vector<OsHandle>& processes, std::uint32_t
     }
 }
 
-UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
-    static const auto queryUserToken = SystemFunctionAs<QueryUserTokenProc>(L"wtsapi32.dll", "WTSQueryUserToken");
-    HANDLE token = nullptr;
-    if (queryUserToken == nullptr || !queryUserToken(session, &token)) return nullptr;
-    return Unelevated(UniqueOsHandle(token));
+bool ProcessExitCode(OsHandle process, std::uint32_t& exitCode) {
+    DWORD code = 0;
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0 || !GetExitCodeProcess(process, &code)) return false;
+    exitCode = code;
+    return true;
 }
 
-UniqueOsHandle OpenProcessUserToken(OsHandle process) {
+UniqueOsHandle OpenSessionUserToken(std::uint32_t session, OsError& error) {
+    static const auto queryUserToken = SystemFunctionAs<QueryUserTokenProc>(L"wtsapi32.dll", "WTSQueryUserToken");
     HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_DUPLICATE | TOKEN_QUERY, &token)) return nullptr;
+    if (queryUserToken == nullptr || !queryUserToken(session, &token)) {
+        error = queryUserToken == nullptr ? ERROR_PROC_NOT_FOUND : GetLastError();
+        return nullptr;
+    }
+    return Unelevated(UniqueOsHandle(token), error);
+}
+
+UniqueOsHandle OpenProcessUserToken(OsHandle process, OsError& error) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_DUPLICATE | TOKEN_QUERY, &token)) {
+        error = GetLastError();
+        return nullptr;
+    }
     const UniqueOsHandle owned(token);
-    return PrimaryCopy(token);
+    return PrimaryCopy(token, error);
 }
 
 std::wstring TokenUserSid(OsHandle token) {
@@ -137,38 +184,76 @@ std::wstring TokenUserSid(OsHandle token) {
     return sid;
 }
 
-bool StartAsUser(OsHandle token, const std::wstring& program, const std::wstring& commandLine) {
+StartedProgram StartAsUser(OsHandle token, const std::wstring& program, const std::wstring& commandLine,
+                           const std::wstring& folder) {
     static const auto createEnvironment =
         SystemFunctionAs<CreateEnvironmentProc>(L"userenv.dll", "CreateEnvironmentBlock");
     static const auto destroyEnvironment =
         SystemFunctionAs<DestroyEnvironmentProc>(L"userenv.dll", "DestroyEnvironmentBlock");
+    StartedProgram started;
     // Whatever the caller, nothing is ever started with LocalSystem's token.
     const std::wstring user = TokenUserSid(token);
+    if (user.empty() || user == kLocalSystemSid) {
+        started.error = ERROR_ACCESS_DENIED;
+        return started;
+    }
     void* environment = nullptr;
-    if (user.empty() || user == kLocalSystemSid || createEnvironment == nullptr || destroyEnvironment == nullptr ||
-        !createEnvironment(&environment, token, FALSE)) {
-        return false;
+    if (createEnvironment == nullptr || destroyEnvironment == nullptr || !createEnvironment(&environment, token, FALSE)) {
+        started.error = createEnvironment == nullptr ? ERROR_PROC_NOT_FOUND : GetLastError();
+        return started;
     }
     wchar_t desktop[] = L"winsta0\\default";  // the session's interactive desktop
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.lpDesktop = desktop;
-    std::wstring line = commandLine;  // CreateProcessAsUserW may write to it
-    PROCESS_INFORMATION started{};
     // taskkill is a console program: no console window is opened on the user's desktop for it.
-    const BOOL ok = CreateProcessAsUserW(token, program.c_str(), line.data(), nullptr, nullptr, FALSE,
-                                         CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment, nullptr,
-                                         &startup, &started);
+    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW;
+    const DWORD breakaway = JobFlags(started.job);
+    PROCESS_INFORMATION info{};
+    auto start = [&](DWORD extra) {
+        std::wstring line = commandLine;  // CreateProcessAsUserW may write to it
+        const bool ok = CreateProcessAsUserW(token, program.c_str(), line.data(), nullptr, nullptr, FALSE, flags | extra,
+                                             environment, folder.c_str(), &startup, &info) != FALSE;
+        started.error = ok ? 0 : GetLastError();
+        return ok;
+    };
+    // A job may refuse the breakaway it allows for some of its programs: then the program starts in it.
+    if (!start(breakaway) && breakaway != 0 && started.error == ERROR_ACCESS_DENIED && start(0)) {
+        started.job = L"inside this program's job, which refused to let it leave";
+    }
     destroyEnvironment(environment);
-    if (!ok) return false;
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    return true;
+    if (started.error != 0) return started;
+    CloseHandle(info.hThread);
+    started.process.reset(info.hProcess);
+    started.processId = info.dwProcessId;
+    return started;
 }
 
-std::wstring SystemProgramPath(const wchar_t* fileName) {
+std::wstring SystemFolder() {
     wchar_t folder[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return fileName;
-    return std::wstring(folder) + L"\\" + fileName;
+    return length == 0 || length >= MAX_PATH ? L"C:\\Windows\\System32" : folder;
+}
+
+OsError LastOsError() { return GetLastError(); }
+
+std::vector<std::pair<std::wstring, OsError>> EnablePrivileges(const std::vector<std::wstring>& names) {
+    std::vector<std::pair<std::wstring, OsError>> refused;
+    HANDLE token = nullptr;
+    const bool opened = OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) != FALSE;
+    const OsError openError = opened ? 0 : GetLastError();
+    const UniqueOsHandle owned(token);
+    for (const std::wstring& name : names) {
+        TOKEN_PRIVILEGES privilege{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+        OsError error = openError;
+        if (opened && !LookupPrivilegeValueW(nullptr, name.c_str(), &privilege.Privileges[0].Luid)) {
+            error = GetLastError();
+        } else if (opened) {
+            // It succeeds without enabling a privilege the token lacks, and says so in the last error.
+            AdjustTokenPrivileges(token, FALSE, &privilege, 0, nullptr, nullptr);
+            error = GetLastError();
+        }
+        if (error != ERROR_SUCCESS) refused.emplace_back(name, error);
+    }
+    return refused;
 }

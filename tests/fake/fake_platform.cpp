@@ -103,8 +103,12 @@ bool RemoveFile(const char* path) {
 }
 
 void CloseOsHandle(OsHandle handle) {
-    if (g_world.snapshots.erase(handle) + g_world.processHandles.erase(handle) + g_world.tokens.erase(handle) == 1) --g_world.openHandles;
-    else Log(L"close of an unknown handle");
+    if (g_world.snapshots.erase(handle) + g_world.processHandles.erase(handle) + g_world.tokens.erase(handle) +
+            g_world.started.erase(handle) == 1) {
+        --g_world.openHandles;
+    } else {
+        Log(L"close of an unknown handle");
+    }
 }
 
 UniqueOsHandle OpenProcessSnapshot() {
@@ -154,6 +158,7 @@ bool TerminateOsProcess(OsHandle process, std::uint32_t exitCode) {
     if (p.endsBeforeTerminate) p.running = false;
     if (p.terminationRefused || p.endsBeforeTerminate) return false;
     p.running = false;
+    p.exitCode = exitCode;
     return true;
 }
 
@@ -276,11 +281,17 @@ void BringDialogToForeground(const wchar_t* caption) { Log(L"to the front ", cap
 
 // ---- The install's hand-over ----
 
+OsError LastOsError() { return 5; }  // ERROR_ACCESS_DENIED: the fake's calls fail for no other reason
+
+void SayInInstallLog(const std::wstring& line) { g_world.installLog.push_back(line); }
+
+std::vector<std::pair<std::wstring, OsError>> EnablePrivileges(const std::vector<std::wstring>&) { return {}; }
+
 std::vector<RunningProgram> RunningProgramsNamed(const wchar_t* imageName) {
     std::vector<RunningProgram> programs;
     for (const FakeProcess& p : g_world.processes) {
         if (!p.running || p.imageName != imageName) continue;
-        programs.push_back({p.id, p.session, p.path, p.userSid, UniqueOsHandle(NewHandle())});
+        programs.push_back({p.id, p.session, p.path, p.userSid, UniqueOsHandle(NewHandle()), 0});
         g_world.processHandles[programs.back().process.get()] = p.id;
     }
     return programs;
@@ -291,24 +302,35 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
 }
 
-// Those asked to close that close when asked end during the wait.
+// Those asked to close that close when asked end during the wait; taskkill has ended by then.
 void WaitForProcessesToEnd(const std::vector<OsHandle>& processes, std::uint32_t milliseconds) {
     Log(L"wait for ", processes.size(), L" up to ", milliseconds, L" ms");
     for (OsHandle process : processes) {
+        if (g_world.started.count(process) != 0) continue;
         FakeProcess& p = ProcessOf(process);
         if (p.askedToClose && p.closesWhenAsked) p.running = false;
     }
 }
 
-UniqueOsHandle OpenSessionUserToken(std::uint32_t session) {
+bool ProcessExitCode(OsHandle process, std::uint32_t& exitCode) {
+    const auto started = g_world.started.find(process);
+    const bool ended = started != g_world.started.end() ? started->second : !ProcessOf(process).running;
+    if (ended) exitCode = started != g_world.started.end() ? g_world.taskkillExitCode : ProcessOf(process).exitCode;
+    return ended;
+}
+
+UniqueOsHandle OpenSessionUserToken(std::uint32_t session, OsError& error) {
     const auto user = g_world.sessionUsers.find(session);
-    if (user == g_world.sessionUsers.end() || user->second.empty()) return nullptr;
+    if (user == g_world.sessionUsers.end() || user->second.empty()) {
+        error = 1008;  // ERROR_NO_TOKEN
+        return nullptr;
+    }
     UniqueOsHandle token(NewHandle());
     g_world.tokens[token.get()] = {session, user->second};
     return token;
 }
 
-UniqueOsHandle OpenProcessUserToken(OsHandle process) {
+UniqueOsHandle OpenProcessUserToken(OsHandle process, OsError&) {
     UniqueOsHandle token(NewHandle());
     g_world.tokens[token.get()] = {ProcessOf(process).session, ProcessOf(process).userSid};
     return token;
@@ -316,23 +338,34 @@ UniqueOsHandle OpenProcessUserToken(OsHandle process) {
 
 std::wstring TokenUserSid(OsHandle token) { return g_world.tokens.at(token).userSid; }
 
-// A taskkill without /F asks the process it names to close.
-bool StartAsUser(OsHandle token, const std::wstring& program, const std::wstring& commandLine) {
-    Log(L"start in session ", g_world.tokens.at(token).session, L" as ", TokenUserSid(token), L": ", program, L" ",
-        commandLine);
+// A taskkill without /F asks the process it names to close, and has ended by the time it is waited for.
+StartedProgram StartAsUser(OsHandle token, const std::wstring& program, const std::wstring& commandLine,
+                           const std::wstring& folder) {
+    Log(L"start in session ", g_world.tokens.at(token).session, L" as ", TokenUserSid(token), L" in ", folder, L": ",
+        program, L" ", commandLine);
     const std::size_t pid = commandLine.find(L"/PID ");
+    StartedProgram started;
     for (FakeProcess& p : g_world.processes) {
         if (pid != std::wstring::npos && std::to_wstring(p.id) == commandLine.substr(pid + 5)) p.askedToClose = true;
     }
-    return true;
+    started.process.reset(NewHandle());
+    started.processId = g_world.nextProcessId++;
+    g_world.started[started.process.get()] = pid != std::wstring::npos;
+    return started;
 }
 
-std::wstring SystemProgramPath(const wchar_t* fileName) { return std::wstring(L"C:\\Windows\\system32\\") + fileName; }
+std::wstring SystemFolder() { return L"C:\\Windows\\system32"; }
 
-bool RecordMonitorSessions(const std::vector<MonitorSession>& sessions) {
+OsError RecordMonitorSessions(const std::vector<MonitorSession>& sessions) {
     for (const MonitorSession& s : sessions) Log(L"record session ", s.session, L" ", s.userSid);
     g_world.recorded.insert(g_world.recorded.end(), sessions.begin(), sessions.end());
-    return true;
+    return 0;
 }
 
-std::vector<MonitorSession> TakeRecordedMonitorSessions() { return std::exchange(g_world.recorded, {}); }
+std::vector<MonitorSession> RecordedMonitorSessions() { return g_world.recorded; }
+
+OsError ForgetRecordedMonitorSessions() {
+    if (!g_world.recorded.empty()) Log(L"forget the record");
+    g_world.recorded.clear();
+    return 0;
+}

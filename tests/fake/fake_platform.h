@@ -34,6 +34,7 @@ struct FakeProcess {
     std::wstring userSid = L"S-1-5-21-7-1001";
     bool closesWhenAsked = true;
     bool askedToClose = false;
+    std::uint32_t exitCode = 0;  // once it has ended
 };
 
 // A message for the main window: a command in wParam, a tray notification in lParam.
@@ -67,6 +68,10 @@ struct FakeWorld {
     std::map<std::uint32_t, std::wstring> sessionUsers = {{1, L"S-1-5-21-7-1001"}};
     std::map<OsHandle, MonitorSession> tokens;  // the session and user of each token
     std::vector<MonitorSession> recorded;
+    std::map<OsHandle, bool> started;  // the programs the hand-over started, and whether each has ended
+    std::uint32_t nextProcessId = 900;
+    std::uint32_t taskkillExitCode = 0;
+    std::vector<std::wstring> installLog;
 
     std::vector<std::wstring> journal;
 };

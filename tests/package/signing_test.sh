@@ -68,19 +68,23 @@ cp "$(unsigned package bare 2>/dev/null)" unsigned.msi
   [ -z "$(msiinfo export unsigned.msi MsiFileHash | sed 1,3d)" ] ||
   fail "no REBOOT=ReallySuppress or MSIRESTARTMANAGERCONTROL=Disable, or a file hash"
 # How the monitors are closed and started again, as far as Wine (one user, no UAC) cannot show it:
-# the hand-over (a program of the Binary table, 2) in the script (1024) as LocalSystem (2048), never
-# as a commit action (512), which rollback's being disabled would skip: its rollback start (256)
-# before its close, both before RemoveExistingProducts, on a repair too; its start once the files
-# are in place; a removal's end, not the older product's. The monitor started from its file (18)
-# and not waited for (192) after InstallFinalize, on an interactive first install alone.
+# the hand-over (a DLL of the Binary table, 1, its entry Handover) in the script (1024) as
+# LocalSystem (2048), never as a commit action (512), which rollback's being disabled would skip,
+# each given its command by a property action (51) before it: its rollback start (256) before its
+# close, both before RemoveExistingProducts, on a repair too; its start once the files are in
+# place; a removal's end, not the older product's. The monitor started from its file (18) and not
+# waited for (192) after InstallFinalize, on an interactive first install alone.
 for table in CustomAction InstallExecuteSequence; do msiinfo export unsigned.msi $table | tr -d '\r' | sed 1,3d >$table; done
-wrong="$(awk -F'\t' 'NR == FNR { type[$1] = $2; source[$1] = $3; target[$1] = $4; next }
+wrong="$(awk -F'\t' 'NR == FNR { type[$1] = $2; source[$1] = $3; target[$1] = $4
+    if ($2 == 51) { setter[$3] = $1; command[$3] = $4 }
+    next }
   { at[$1] = $3; condition[$1] = $2 }
   function bit(value, b) { return int(value / b) % 2 }
-  function handover(a, command, rollback) {
-    return type[a] % 64 == 2 && bit(type[a], 1024) && bit(type[a], 2048) && !bit(type[a], 512) &&
-      bit(type[a], 256) == rollback && source[a] == "MonitorHandover" &&
-      target[a] == command " \"[INSTALLFOLDER]KeslWebATMMonitor.exe\""
+  function handover(a, verb, rollback) {
+    return type[a] % 64 == 1 && bit(type[a], 1024) && bit(type[a], 2048) && !bit(type[a], 512) &&
+      bit(type[a], 256) == rollback && source[a] == "MonitorHandover" && target[a] == "Handover" &&
+      command[a] == verb " \"[INSTALLFOLDER]KeslWebATMMonitor.exe\"" && at[setter[a]] > at["CostFinalize"] &&
+      at[setter[a]] < at[a]
   }
   END {
     for (a in at) {
@@ -109,7 +113,7 @@ sign sha256 stripped.msi unstamped.msi && osslsigncode add -ts "$tsa/corrupt" -i
 cp unsigned.msi tampered.msi && msibuild tampered.msi -q "DELETE FROM \`Property\` WHERE \`Property\` = 'ARPNOMODIFY'"
 # A monitor changed in .text and so in its PE checksum, with a buildinfo that names another binutils.
 flip() { printf "\\$(printf %o $(($(od -An -tu1 -j "$2" -N1 "$1") ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
-mkdir folder.msi changed && cp "$build/"{KeslWebATMMonitor.exe,KeslMonitorHandover.exe,source_date_epoch} changed/
+mkdir folder.msi changed && cp "$build/"{KeslWebATMMonitor.exe,KeslMonitorHandover.dll,source_date_epoch} changed/
 at=$((16#$(i686-w64-mingw32-objdump -h changed/KeslWebATMMonitor.exe | awk '$2 == ".text" { print $6 }') + 64))
 flip changed/KeslWebATMMonitor.exe $at && flip changed/KeslWebATMMonitor.exe $(($(od -An -tu4 -j60 -N4 "$build/KeslWebATMMonitor.exe") + 88))
 changed="$(unsigned "$root/tools/package/package.sh" changed changed 2>/dev/null)"
@@ -126,7 +130,7 @@ done <<CASES
 -c none.pem signed.msi|FAIL: signed.msi: the CA file none.pem cannot be read or holds no certificate
 folder.msi|FAIL: folder.msi: a folder, not a package
 -c ca.pem unsigned.msi|FAIL: unsigned.msi: unsigned, though a CA file was given: every signature is required
-half.msi|FAIL: half.msi: signed by halves: signed: the package; unsigned: KeslWebATMMonitor.exe, KeslMonitorHandover.exe
+half.msi|FAIL: half.msi: signed by halves: signed: the package; unsigned: KeslWebATMMonitor.exe, KeslMonitorHandover.dll
 -c ca.pem sha1.msi|FAIL: sha1.msi: the package is signed with SHA1, not SHA-256
 -c ca.pem stamped-wrong.msi|FAIL: stamped-wrong.msi: the time stamp of the package does not verify against ca.pem
 -c ca.pem -r revoked.crl signed.msi|FAIL: signed.msi: the signature of KeslWebATMMonitor.exe does not verify against ca.pem: certificate revoked

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Reads the built monitor's header and imports, and the resources that the end-to-end tests do not
 # see on the desktop (strings, icon images, shortcuts, manifest, version), with binutils and
-# icoutils; and the hand-over program's imports.
+# icoutils; and the hand-over library's header, imports and export.
 set -uo pipefail
 exe="$1"
 failed=0
@@ -24,10 +24,14 @@ expect "system DLLs only" "$(grep -o 'DLL Name: .*' <<<"$header" | cut -d' ' -f3
 # The program's own entry point, which runs first, looks for DLLs loaded later in System32 alone.
 expect "DLLs loaded by name come from System32" \
   "$(grep -c -E '\sSetDllDirectoryW$' <<<"$header") $(grep -ac SetDefaultDllDirectories "$exe")" "1 1"
-# The install's hand-over runs as LocalSystem from the installer's temporary folder: it too imports
-# known DLLs alone, and loads the rest by full path from System32.
-expect "the hand-over: system DLLs only" "$(i686-w64-mingw32-objdump -p "$2" | grep -o 'DLL Name: .*' | cut -d' ' -f3 |
-  sort -f | xargs) $(grep -ac SetDefaultDllDirectories "$2")" "ADVAPI32.dll KERNEL32.dll msvcrt.dll 1"
+# The install's hand-over runs as LocalSystem inside the installer's own process: ASLR and DEP, known
+# DLLs alone and msi.dll, which that process has loaded already (the rest it loads by full path
+# from System32), and its entry point under its plain name, as the package calls it.
+handover="$(i686-w64-mingw32-objdump -p "$2")"
+expect "the hand-over: a DLL with ASLR and DEP, system DLLs only, its entry Handover" \
+  "$(grep -oE '^(Characteristics|DllCharacteristics)\s+\S+' <<<"$handover" | xargs) $(grep -o 'DLL Name: .*' <<<"$handover" |
+    cut -d' ' -f3 | sort -f | xargs) $(sed -n '/+base/!s/^\s*\[ *[0-9]*\] //p' <<<"$handover" | xargs)" \
+  "Characteristics 0x230e DllCharacteristics 00000140 ADVAPI32.dll KERNEL32.dll msi.dll msvcrt.dll Handover"
 expect "resources in other languages than Chinese (Taiwan)" "$(wrestool -l "$exe" | grep -vc -- '--language=1028 ')" 0
 
 # Strings 96 to 111 are one block; 103, 104, 105 and 109 are the program's.

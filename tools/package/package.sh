@@ -5,7 +5,7 @@
 # OUT_DIR/KeslWebATMMonitor-VERSION.msi, its path is printed; beside it, the buildinfo
 # (KeslWebATMMonitor-VERSION.buildinfo: the commit, the time and the toolchain's versions), and
 # SHA256SUMS, which lists the packages and buildinfos there. With a signing key configured
-# (signing.sh), the monitor and the hand-over program are signed before they go into the package,
+# (signing.sh), the monitor and the hand-over library are signed before they go into the package,
 # then the package. One commit always builds the same bytes: every time in the package is the
 # build folder's SOURCE_DATE_EPOCH, the commit's time.
 set -euo pipefail
@@ -55,9 +55,9 @@ else
   echo "package.sh: no signing key configured: the package is unsigned" >&2
 fi
 
-# The monitor, and the hand-over program that the install runs: both signed, for the many banks
-# that let only signed programs run.
-for program in KeslWebATMMonitor.exe KeslMonitorHandover.exe; do
+# The monitor, and the hand-over library that the install runs: both signed, for the many banks
+# that let only signed code run.
+for program in KeslWebATMMonitor.exe KeslMonitorHandover.dll; do
   cp "$build/$program" "$stage/"
   if signing_configured; then sign_file "$stage/$program"; fi
   # The cabinet keeps the file's time, in local time.
@@ -69,31 +69,24 @@ export TZ=UTC
 # names, and fail on Chinese text in any other. wixl 0.101 does not mark the database with that
 # code page, writes the summary's strings in UTF-8 under code page 950, and sets neither the
 # summary's languages nor a file's version, and gives the monitor, a versioned file, a row in
-# MsiFileHash, which Windows Installer keeps for unversioned files; nor does it write a custom
-# action that runs a program of the Binary table: msibuild mends all of it afterwards.
+# MsiFileHash, which Windows Installer keeps for unversioned files; and it writes a rollback action
+# that runs from the Binary table without its script and rollback bits: msibuild mends all of it
+# afterwards.
 export WINDOWS_LANGUAGE=zh_TW
 # wixl takes no absolute Source path: it runs where the monitor is staged.
 (cd "$stage" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
-  -D MonitorProgram=KeslWebATMMonitor.exe -D MonitorHandover=KeslMonitorHandover.exe -o package.msi \
+  -D MonitorProgram=KeslWebATMMonitor.exe -D MonitorHandover=KeslMonitorHandover.dll -o package.msi \
   "$root/package/KeslWebATMMonitor.wxs")
 property() { msiinfo export "$stage/package.msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
 big5() { printf '%s' "$1" | iconv -f UTF-8 -t CP950; }
 printf '\n\n950\t_ForceCodepage\n' >"$stage/_ForceCodepage.idt"
-# The hand-over's actions: a program of the Binary table (2), in the install script (1024), as
-# LocalSystem (2048), its exit code not checked (64): a monitor it could not bring back starts at
-# its user's next log-on anyway. The rollback action adds 256. The command line is formatted when
-# the script is written, with the monitor's full path.
-in_script=$((2 + 1024 + 2048 + 64))
-handover() {
-  printf "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('%s', %d, 'MonitorHandover', '%s')" \
-    "$1" "$2" "$3 \"[INSTALLFOLDER]KeslWebATMMonitor.exe\""
-}
+# The hand-over's rollback action: a DLL of the Binary table (1), its result not checked (64), in
+# the install script (1024), as rollback (256), as LocalSystem (2048).
+rollback=$((1 + 64 + 1024 + 256 + 2048))
 msibuild "$stage/package.msi" -i "$stage/_ForceCodepage.idt" \
   -q "UPDATE \`File\` SET \`Version\` = '$version', \`Language\` = '1028' WHERE \`File\` = 'MonitorProgram'" \
   -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = 'MonitorProgram'" \
-  -q "$(handover CloseMonitors "$in_script" close)" -q "$(handover EndMonitors "$in_script" end)" \
-  -q "$(handover StartMonitorsAfterRollback $((in_script + 256)) start)" \
-  -q "$(handover StartMonitorsAgain "$in_script" start)" \
+  -q "UPDATE \`CustomAction\` SET \`Type\` = $rollback WHERE \`Action\` = 'StartMonitorsAfterRollback'" \
   -s "$(big5 "$(property ProductName)")" "$(big5 "$(property Manufacturer)")" "Intel;$(property ProductLanguage)"
 "$root/tools/package/stamp_msi.py" "$stage/package.msi" "$epoch"
 if signing_configured; then sign_file "$stage/package.msi"; fi

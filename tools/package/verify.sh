@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Shows whether a package holds exactly what this checkout builds, and checks its signatures:
 #   tools/package/verify.sh [-c CA_FILE] [-r CRL_FILE] MSI
-# The arguments are checked first, then the signatures: the monitor's, the hand-over program's and
+# The arguments are checked first, then the signatures: the monitor's, the hand-over library's and
 # the package's, all or none (all when CA_FILE is given), each SHA-256 and verified, with its time
 # stamp, against CA_FILE or the system's certificate store. Revocation is checked against CRL_FILE
 # only: nothing is fetched from the network. Then the programs and the package are built anew,
@@ -108,18 +108,18 @@ differs() {
   fail "$1${tool:+; it was built with ${tool[0]} ${tool[1]}, this host has ${tool[2]}}"
 }
 
-# The given package's programs: the monitor it installs, and the hand-over program it runs.
+# The given package's programs: the monitor it installs, and the hand-over library it runs.
 msiinfo tables "$given" >/dev/null 2>&1 || fail "not a Windows Installer package"
 msiextract -C "$work/given" "$given" >/dev/null 2>&1 || fail "its cabinet monitor.cab is damaged"
 given_monitor="$(find "$work/given" -name KeslWebATMMonitor.exe)"
 [ -n "$given_monitor" ] || fail "no KeslWebATMMonitor.exe in it"
-given_handover="$work/KeslMonitorHandover.exe"
+given_handover="$work/KeslMonitorHandover.dll"
 msiinfo extract "$given" Binary.MonitorHandover >"$given_handover" 2>/dev/null && [ -s "$given_handover" ] ||
-  fail "no KeslMonitorHandover.exe in it (Binary.MonitorHandover)"
+  fail "no KeslMonitorHandover.dll in it (Binary.MonitorHandover)"
 
 # The signatures: this project never builds a package signed by halves.
 signed=() unsigned=()
-for part in "$given_monitor|KeslWebATMMonitor.exe|monitor" "$given_handover|KeslMonitorHandover.exe|handover" \
+for part in "$given_monitor|KeslWebATMMonitor.exe|monitor" "$given_handover|KeslMonitorHandover.dll|handover" \
   "$given|the package|package"; do
   IFS='|' read -r file part_name pem <<<"$part"
   if signature_of "$file" "$work/$pem.pem"; then signed+=("$part_name"); else unsigned+=("$part_name"); fi
@@ -127,7 +127,7 @@ done
 joined() { local IFS=,; echo "$*" | sed 's/,/, /g'; }
 if ((${#unsigned[@]} == 0)); then
   monitor_signer="$(signer "$given_monitor" KeslWebATMMonitor.exe)" || fail "$monitor_signer"
-  handover_signer="$(signer "$given_handover" KeslMonitorHandover.exe)" || fail "$handover_signer"
+  handover_signer="$(signer "$given_handover" KeslMonitorHandover.dll)" || fail "$handover_signer"
   package_signer="$(signer "$given" "the package")" || fail "$package_signer"
 elif ((${#signed[@]} > 0)); then
   fail "signed by halves: signed: $(joined "${signed[@]}"); unsigned: $(joined "${unsigned[@]}")"
@@ -141,7 +141,7 @@ cmake -S "$root" -B "$rebuild" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE
   --no-warn-unused-cli >/dev/null
 cmake --build "$rebuild" --target monitor handover -j "$(nproc)" >/dev/null
 mkdir "$work/rebuilt"
-cp "$rebuild/KeslWebATMMonitor.exe" "$rebuild/KeslMonitorHandover.exe" "$rebuild/source_date_epoch" "$work/rebuilt/"
+cp "$rebuild/KeslWebATMMonitor.exe" "$rebuild/KeslMonitorHandover.dll" "$rebuild/source_date_epoch" "$work/rebuilt/"
 
 # Program $1, given as $2, against its rebuild: its unsigned bytes first, to tell where it differs,
 # then with its signature $3 carried over. The PE checksum differs wherever anything does, so it is
@@ -164,7 +164,7 @@ same_program() {
   cmp -s "$2" "$rebuilt" || fail "the signature block of $1 is not as signing makes it"
 }
 same_program KeslWebATMMonitor.exe "$given_monitor" "$work/monitor.pem"
-same_program KeslMonitorHandover.exe "$given_handover" "$work/handover.pem"
+same_program KeslMonitorHandover.dll "$given_handover" "$work/handover.pem"
 
 # The package around them, then with its signature.
 (unset "${!KESL_SIGN_@}" && "$root/tools/package/package.sh" "$work/rebuilt" "$work/package" >/dev/null 2>&1) ||
