@@ -460,6 +460,12 @@ private:
             r_.Screenshot(NotificationArea(), L"after-upgrade");
             OneIcon("upgrade.one-icon", newId);
         }
+        HandoverLog("upgrade.handover-log", L"upgrade.log",
+                    {L"monitor " + std::to_wstring(oldId) + L" runs in session",
+                     newId == 0 ? L"" : L"monitor " + std::to_wstring(newId) + L" started in session"});
+        r_.Expect("upgrade.record-removed", !HandoverRecordLeft(),
+                  HandoverRecordLeft() ? L"the hand-over's record of sessions is still in the registry"
+                                       : L"the hand-over's record of sessions removed once read");
         upgradedMonitor_ = newId;
         return code == 0;
     }
@@ -481,7 +487,10 @@ private:
 
     void Removal() {
         const bool stateBefore = FileExists(m_.stateFile);
+        const std::vector<DWORD> before = ProcessesNamed(kMonitorImage);
         Done("removal.exit-code", Msiexec(L"/x", kit_.upgrade, L"/qn", L"remove.log"), L"msiexec /x /qn");
+        HandoverLog("removal.handover-log", L"remove.log",
+                    {L"closing, for good", before.empty() ? L"" : L"monitor " + std::to_wstring(before[0]) + L" runs in session"});
         r_.Expect("removal.monitor-ended", ProcessesNamed(kMonitorImage).empty(),
                   Count(kMonitorImage) + L" monitor running once msiexec has returned");
         r_.Expect("removal.gone", !FileExists(m_.monitor) && MonitorRunValue().empty() && InstalledEntries(kUpgradeCode, kProduct).empty(),
@@ -490,6 +499,18 @@ private:
                       L" entries in the installed programs");
         r_.Expect("removal.kept", stateBefore && FileExists(m_.stateFile) && FileExists(m_.agent),
                   L"the user's state file and the component's agent program stay");
+    }
+
+    // The install's log holds the hand-over's account of what it found and did: a line holding
+    // each of needed (an empty one stands for none). Its lines go into the report.
+    void HandoverLog(const std::string& check, const std::wstring& log, const std::vector<std::wstring>& needed) {
+        const std::vector<std::wstring> lines = HandoverLines(r_.Folder() + L"\\" + log);
+        std::wstring said;
+        for (const std::wstring& line : lines) said += (said.empty() ? L"" : L" | ") + line;
+        const bool whole = std::all_of(needed.begin(), needed.end(), [&](const std::wstring& part) {
+            return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& l) { return l.find(part) != std::wstring::npos; });
+        });
+        r_.Expect(check, !lines.empty() && whole, lines.empty() ? L"no line of the hand-over in " + log : log + L": " + said);
     }
 
     // msiexec's action on package with a user interface, its log in the report folder; the exit code.

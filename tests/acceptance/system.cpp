@@ -155,12 +155,12 @@ bool RestartExplorer(std::wstring& how) {
     return WaitUntil(taskbarBack, std::chrono::seconds(30));
 }
 
-std::wstring ReadLogText(const std::wstring& path) {
+std::wstring ReadLogText(const std::wstring& path, std::initializer_list<UINT> codePages) {
     const std::string bytes = ReadAll(path);
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
         return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
     std::wstring text;
-    for (UINT codePage : {950u, static_cast<UINT>(CP_ACP)}) {  // the package's messages are in code page 950
+    for (UINT codePage : codePages) {
         const int size = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
         if (size <= 0) continue;
         std::wstring part(static_cast<std::size_t>(size), L'\0');
@@ -168,6 +168,25 @@ std::wstring ReadLogText(const std::wstring& path) {
         text += part;
     }
     return text;
+}
+
+std::vector<std::wstring> HandoverLines(const std::wstring& logPath) {
+    const std::wstring text = ReadLogText(logPath, {CP_ACP}), prefix = L"KeslMonitorHandover: ";
+    std::vector<std::wstring> lines;
+    for (std::size_t at = text.find(prefix); at != std::wstring::npos; at = text.find(prefix, at)) {
+        at += prefix.size();
+        lines.push_back(text.substr(at, text.find_first_of(L"\r\n", at) - at));
+    }
+    return lines;
+}
+
+// In this program's own registry view, which is the hand-over's: both are built for one machine.
+bool HandoverRecordLeft() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KeslWebATMMonitorHandover", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
 }
 
 std::wstring MonitorRunValue() {

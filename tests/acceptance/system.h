@@ -33,7 +33,13 @@ bool ThisProgramIsElevated();
 // says what happened. False when there was no Explorer, or no taskbar came back.
 bool RestartExplorer(std::wstring& how);
 
-std::wstring ReadLogText(const std::wstring& path);  // an installer log (UTF-16 or ANSI) as text
+// An installer log (UTF-16, or ANSI read in each code page given in turn: by default 950, the
+// package's own messages', then the system's) as text.
+std::wstring ReadLogText(const std::wstring& path, std::initializer_list<UINT> codePages = {950, CP_ACP});
+// The install hand-over's own lines in an installer log, without their "KeslMonitorHandover: ".
+std::vector<std::wstring> HandoverLines(const std::wstring& logPath);
+// Whether the hand-over's record of the sessions it closed is still in the registry.
+bool HandoverRecordLeft();
 
 // The Run value that starts the monitor at every log-on, in the 32-bit view; empty when absent.
 std::wstring MonitorRunValue();
