@@ -133,9 +133,7 @@ public:
         // Nothing the story started outlives it, whatever became of it.
         EndProcessesNamed(kMonitorImage);
         EndProcessesNamed(kAgentImage);
-        if (!walked) {
-            return SkipRest(L"the monitor's story could not be walked to its end", {"upgrade", "downgrade.refused", "removal"});
-        }
+        if (!walked) return SkipRest(L"the monitor's story could not be walked to its end", {"upgrade", "downgrade.refused", "removal"});
         if (!Upgrade()) return SkipRest(L"the upgrade failed", {"downgrade.refused", "removal"});
         Downgrade();
         Removal();
@@ -184,9 +182,8 @@ private:
         const std::wstring runValue = MonitorRunValue();
         r_.Expect("install.run-value", runValue == L"\"" + m_.monitor + L"\"", L"HKLM ...\\Run\\KeslWebATMMonitor (32-bit view) = " + runValue);
         const std::vector<std::wstring> entries = InstalledEntries(kUpgradeCode, kProduct);
-        r_.Expect("install.entry", entries.size() == 1,
-                  std::to_wstring(entries.size()) + L" entries in the installed programs" +
-                      (entries.empty() ? L"" : L", version " + entries[0]));
+        r_.Expect("install.entry", entries.size() == 1, std::to_wstring(entries.size()) + L" entries in the installed programs" +
+                                                            (entries.empty() ? L"" : L", version " + entries[0]));
         if (packageSigned_) Signed("signatures.monitor", m_.monitor);
         return true;
     }
@@ -278,7 +275,7 @@ private:
         TrayIcon last;
         FindTrayIcon(id, last);
         menu = OpenMenu(id, how);
-        if (menu == nullptr) return Fail("exit", L"no menu opened");
+        if (menu == nullptr) return r_.Fail("exit", L"no menu opened");
         ClickMenuItem(menu, kExit);
         const long code = monitor.WaitForExit(30000);
         r_.Expect("exit", code == 0 && WaitForIconGone(last), L"exit code " + std::to_wstring(code) +
@@ -328,21 +325,18 @@ private:
         r_.Expect("taskbar.anew", back, L"Explorer " + how + (back ? L"; the icon came back" : L"; the icon did not come back"));
     }
 
-    void About(DWORD id) {
+    bool About(DWORD id) {
         HWND about = WaitForWindow(id, L"#32770", L"關於 Kesl銀行晶片金融卡安控元件");
-        if (about == nullptr) {
-            r_.Fail("about", L"no About box");
-            return;
-        }
+        if (about == nullptr) return r_.Fail("about", L"no About box");
         r_.Screenshot(AreaOf(about), L"about");
         std::wstring texts;
         for (HWND c = GetWindow(about, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
             if (!TextOf(c).empty() && TextOf(c)[0] != L'\xFFFF') texts += (texts.empty() ? L"" : L" | ") + TextOf(c);
         }
         const bool closed = ClickButton(about, GetDlgItem(about, IDOK));
-        r_.Expect("about", closed && texts == L"Kesl銀行晶片金融卡安控元件 " + kit_.version +
-                                                 L" (001)版 | Copyright (C) 2026 Kesl銀行 版權所有 | 確定",
-                  texts + (closed ? L"" : L"; it did not close on OK"));
+        return r_.Expect("about", closed && texts == L"Kesl銀行晶片金融卡安控元件 " + kit_.version +
+                                                        L" (001)版 | Copyright (C) 2026 Kesl銀行 版權所有 | 確定",
+                         texts + (closed ? L"" : L"; it did not close on OK"));
     }
 
     // Chooses item from the menu: its box says expected, with OK alone; agents run then; once the
@@ -352,7 +346,7 @@ private:
                  Look look, char digit) {
         std::wstring how;
         HWND menu = OpenMenu(id, how);
-        if (menu == nullptr) return Fail(name + ".box", L"no menu opened");
+        if (menu == nullptr) return r_.Fail(name + ".box", L"no menu opened");
         ClickMenuItem(menu, item);
         HWND box = WaitForWindow(id, L"#32770", kBoxCaption);
         const std::wstring text = box ? TextOf(GetDlgItem(box, 0xFFFF)) : L"no message box";
@@ -364,7 +358,7 @@ private:
                   L"agent processes: " + Count(kAgentImage));
         if (item == kStop) BoxToFront(id, box);
         const std::time_t since = std::time(nullptr);
-        if (!ClickButton(box, OnlyButton(box))) return Fail(name + ".box", L"the box did not close on OK");
+        if (!ClickButton(box, OnlyButton(box))) return r_.Fail(name + ".box", L"the box did not close on OK");
         IconLook(name + ".look", WaitAndPlace(id, look), look);
         r_.Expect(name + ".state-file", StoredSince(m_, digit, since),
                   std::wstring(digit == '0' ? L"Running" : L"Stopped") + L" recorded once the box was dismissed");
@@ -406,16 +400,13 @@ private:
         r_.Expect(check, seen == expected, std::wstring(L"the icon is drawn in ") + NameOf(seen));
     }
 
+    // Under Wine, the slot beside the icon is empty; on Windows, the shell lacks the other look's identifier.
     void OneIcon(const char* check, DWORD id) {
-        if (RunningUnderWine()) {
-            r_.Expect(check, WaitForSlot(1, Look::Empty), L"the slot beside the monitor's icon is empty");
-            return;
-        }
-        // The other presentation's identifier must be gone from the shell.
         TrayIcon icon;
         FindTrayIcon(id, icon);
-        r_.Expect(check, icon.id != 0 && !ShellHoldsIcon(icon.window, icon.id == 107 ? 129u : 107u),
-                  L"the shell holds one icon of the monitor's window");
+        const bool wine = RunningUnderWine();
+        const bool one = wine ? WaitForSlot(1, Look::Empty) : icon.id != 0 && !ShellHoldsIcon(icon.window, icon.id == 107 ? 129u : 107u);
+        r_.Expect(check, one, wine ? L"the slot beside the monitor's icon is empty" : L"the shell holds one icon of the monitor's window");
     }
 
     // A deployment's upgrade: silent, while the monitor runs. The package closes it and starts it
@@ -423,7 +414,7 @@ private:
     bool Upgrade() {
         Started old;
         const DWORD oldId = StartAtLogOn(old, false);
-        if (oldId == 0) return Fail("upgrade", L"the installed monitor did not start");
+        if (oldId == 0) return r_.Fail("upgrade", L"the installed monitor did not start");
         DWORD oldSession = 0, newSession = 0;
         ProcessIdToSessionId(oldId, &oldSession);
         const long code = Msiexec(L"/i", kit_.upgrade, L"/qn", L"upgrade.log");
@@ -503,11 +494,6 @@ private:
                                         (code == kRestartRequired ? L": a file waits for a restart" : L""));
     }
 
-    bool Fail(const std::string& check, const std::wstring& why) {
-        r_.Fail(check, why);
-        return false;
-    }
-
     static std::wstring Count(const wchar_t* image) { return std::to_wstring(ProcessesNamed(image).size()); }
 
     Report& r_;
@@ -544,7 +530,7 @@ int wmain(int count, wchar_t** arguments) {
         std::printf("usage: KeslAcceptance.exe [--kit FOLDER] [--out FOLDER] [--allow-installed-component]\n");
         return 2;
     }
-    if (!RunningUnderWine() && !ThisProgramIsElevated()) {
+    if (!RunningUnderWine() && ElevationOf(GetCurrentProcess()) != 1) {
         std::printf("KeslAcceptance: run it as an administrator (it installs and removes a package)\n");
         return 2;
     }

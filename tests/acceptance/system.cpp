@@ -70,6 +70,15 @@ DWORD ShellProcessId() {
     return id;
 }
 
+// Starts commandLine with token, shown as the shell shows what it starts.
+bool StartWithToken(HANDLE token, const std::wstring& commandLine, Started& started) {
+    std::wstring line = commandLine;
+    STARTUPINFOW startup{sizeof startup};
+    startup.dwFlags = STARTF_USESHOWWINDOW;  // as the shell starts the Run value's programs
+    startup.wShowWindow = SW_SHOWNORMAL;
+    return CreateProcessWithTokenW(token, 0, nullptr, line.data(), 0, nullptr, nullptr, &startup, &started.info) != FALSE;
+}
+
 }  // namespace
 
 int ShellElevation() {
@@ -86,14 +95,6 @@ UniqueHandle ShellUserToken() {
         CloseHandle(token);
     }
     return UniqueHandle(primary);
-}
-
-bool StartWithToken(HANDLE token, const std::wstring& commandLine, Started& started) {
-    std::wstring line = commandLine;
-    STARTUPINFOW startup{sizeof startup};
-    startup.dwFlags = STARTF_USESHOWWINDOW;  // as the shell starts the Run value's programs
-    startup.wShowWindow = SW_SHOWNORMAL;
-    return CreateProcessWithTokenW(token, 0, nullptr, line.data(), 0, nullptr, nullptr, &startup, &started.info) != FALSE;
 }
 
 bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how) {
@@ -125,8 +126,6 @@ int ElevationOf(HANDLE process) {
     if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) return -1;
     return elevation.TokenIsElevated ? 1 : 0;
 }
-
-bool ThisProgramIsElevated() { return ElevationOf(GetCurrentProcess()) == 1; }
 
 bool RestartExplorer(std::wstring& how) {
     DWORD id = 0;
