@@ -221,10 +221,12 @@ private:
     // The icon, the menu, the About box, Stop and Restart with their boxes, the state file, the
     // agent processes, the box brought to the front, the taskbar made anew, and Exit.
     bool Story(bool wine) {
+        // As the monitor is started, at its level: one it may not end goes through the elevation prompt.
         Started agent;
-        StartProgram(L"\"" + m_.agent + L"\"", agent);
+        std::wstring how;
+        StartAsShellUser(L"\"" + m_.agent + L"\"", agent, how);
         if (!r_.Expect("agent.started", WaitUntil([] { return ProcessesNamed(kAgentImage).size() == 1; }),
-                       L"the stand-in agent, " + m_.agent))
+                       L"the stand-in agent, " + m_.agent + L", started " + how))
             return false;
         // A stored stop, which start-up overwrites since the agent runs.
         const std::wstring stateFolder = FolderOf(m_.stateFile);
@@ -253,7 +255,6 @@ private:
 
         TaskbarAnew(id, wine);
 
-        std::wstring how;
         HWND menu = OpenMenu(id, how);
         if (menu != nullptr) r_.Screenshot(AreaOf(menu), L"menu");
         if (!r_.Expect("tray.menu", menu != nullptr, (menu ? L"opened by " : L"no menu opened by ") + how)) return false;
