@@ -110,11 +110,6 @@ bool StoredSince(const Machine& m, char stateDigit, std::time_t from) {
     return false;
 }
 
-RECT NotificationArea() {
-    const RECT bar = Taskbar();
-    return {bar.right - 320 > bar.left ? bar.right - 320 : bar.left, bar.top, bar.right, bar.bottom};
-}
-
 // One run of the whole check.
 class Run {
 public:

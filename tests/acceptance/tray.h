@@ -23,11 +23,13 @@ bool ShellHoldsIcon(HWND window, UINT id);
 bool FindTrayIcon(DWORD processId, TrayIcon& icon);
 
 struct IconPlace {
-    bool visible = false;  // on the taskbar, where a user can see and click it
+    bool visible = false;  // in the notification area, where a user can see and click it
     RECT area{};
     std::wstring how;      // how it was found, for the report
 };
 IconPlace PlaceOf(const TrayIcon& icon);
+// The notification area's own window where the taskbar has one, else the taskbar's right end.
+RECT NotificationArea();
 
 // The icon's look on the screen; Empty when it is not drawn where it should be.
 Look LookOf(const IconPlace& place);
