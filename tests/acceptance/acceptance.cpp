@@ -246,7 +246,7 @@ private:
         const bool windowShown = IsWindowVisible(FindWindowOf(id, L"KESLWEBATMMONITOR", nullptr, false));
         r_.Expect("tray.no-window", !windowShown, windowShown ? L"the monitor's window is shown" : L"its window hidden");
         if (wine) r_.Skip("tray.icon-rect", L"Shell_NotifyIconGetRect is a stub in Wine (E_NOTIMPL)");
-        IconLook("tray.look-running", place, Look::Colour);
+        IconLook("tray.look-running", id, Look::Colour);
 
         TaskbarAnew(id, wine);
 
@@ -355,8 +355,8 @@ private:
         if (item == kStop) BoxToFront(id, box);
         const std::time_t since = std::time(nullptr);
         if (!ClickButton(box, OnlyButton(box))) return r_.Fail(name + ".box", L"the box did not close on OK");
-        IconLook(name + ".look", WaitAndPlace(id, look), look);
-        r_.Expect(name + ".state-file", StoredSince(m_, digit, since),
+        IconLook(name + ".look", id, look);
+        r_.Expect(name + ".state-file", WaitUntil([&] { return StoredSince(m_, digit, since); }),
                   std::wstring(digit == '0' ? L"Running" : L"Stopped") + L" recorded once the box was dismissed");
         return true;
     }
@@ -380,20 +380,15 @@ private:
         DestroyWindow(other);
     }
 
-    IconPlace WaitAndPlace(DWORD id, Look look) {
+    // The icon's look, once it shows the one expected (30 s at most): read from the screen, or from
+    // the identifier the shell holds where Windows keeps the icon hidden.
+    void IconLook(const std::string& check, DWORD id, Look expected) {
         IconPlace place;
-        WaitForLook(id, look, place);
-        return place;
-    }
-
-    void IconLook(const std::string& check, const IconPlace& place, Look expected) {
-        if (!place.visible) {
-            r_.Skip(check, L"Windows keeps the icon " + place.how + L": its look cannot be read from the screen");
-            return;
-        }
+        WaitForLook(id, expected, place);
         const Look seen = LookOf(place);
-        r_.Screenshot(place.area, Widen(check));
-        r_.Expect(check, seen == expected, std::wstring(L"the icon is drawn in ") + NameOf(seen));
+        if (place.visible) r_.Screenshot(place.area, Widen(check));
+        r_.Expect(check, seen == expected, (place.visible ? L"the icon is drawn in " : place.how + L"; its identifier, " +
+                                               std::to_wstring(place.id) + L", says ") + NameOf(seen));
     }
 
     // Under Wine, the slot beside the icon is empty; on Windows, the shell lacks the other look's identifier.

@@ -51,6 +51,7 @@ bool FindTrayIcon(DWORD processId, TrayIcon& icon) {
 
 IconPlace PlaceOf(const TrayIcon& icon) {
     IconPlace place;
+    place.id = icon.id;
     // S_FALSE, a success, says the icon is in the overflow.
     const HRESULT found = NotifyIconRect(icon.window, icon.id != 0 ? icon.id : kRunningId, place.area);
     if (found == E_NOTIMPL) {
@@ -77,7 +78,7 @@ RECT NotificationArea() {
 }
 
 Look LookOf(const IconPlace& place) {
-    if (!place.visible) return Look::Empty;
+    if (!place.visible) return place.id == kRunningId ? Look::Colour : place.id == kStoppedId ? Look::Grey : Look::Empty;
     if (RunningUnderWine()) return LookIn(place.area, TaskbarColour());
     // The taskbar's colour at the icon's place, from its corner, which the icon leaves bare.
     return LookIn(place.area, PixelAt(place.area.left, place.area.top), 24);
@@ -88,7 +89,7 @@ bool WaitForLook(DWORD processId, Look look, IconPlace& place) {
         TrayIcon icon;
         if (!FindTrayIcon(processId, icon)) return false;
         place = PlaceOf(icon);
-        return !place.visible || LookOf(place) == look;  // a hidden icon's look cannot be read
+        return LookOf(place) == look;
     });
 }
 
