@@ -122,7 +122,7 @@ public:
         r_.Note(L"replaces this user's " + m_.stateFile + L", and starts and ends the monitor and the stand-in agent");
         if (!wine) r_.Note(L"ends Explorer and starts it again");
         r_.Note(L"installs " + kit_.upgrade + L" over the package silently, then removes it");
-        Signatures();
+        Signed("signatures.package", kit_.package);
         if (!Install()) return SkipRest(L"the silent install failed", {"upgrade", "downgrade.refused", "removal"});
         const bool walked = Story(wine);
         // Nothing the story started outlives it, whatever became of it.
@@ -140,21 +140,21 @@ private:
         for (const char* phase : phases) r_.Skip(phase, why);
     }
 
-    void Signatures() {
-        std::wstring signer;
-        if (VerifySignature(kit_.package, signer) == TRUST_E_NOSIGNATURE) {
-            return r_.Skip("signatures", L"the package is unsigned (a kit built without a signing key)");
-        }
-        packageSigned_ = true;
-        Signed("signatures.package", kit_.package);
-    }
-
-    // Authenticode as Windows checks it, offline.
+    // Authenticode as Windows checks it, offline: the package first, then, once it is signed, the
+    // monitor. A root this machine does not trust (an in-house authority's, not imported) is no
+    // fault of the package; a bad digest, a missing signature or a revoked certificate is.
     void Signed(const char* check, const std::wstring& path) {
         std::wstring signer;
         const LONG result = VerifySignature(path, signer);
+        if (result == TRUST_E_NOSIGNATURE && !packageSigned_)
+            return r_.Skip("signatures", L"the package is unsigned (a kit built without a signing key)");
+        packageSigned_ = true;
         wchar_t hex[16] = {};
         std::swprintf(hex, 16, L"%08lX", static_cast<unsigned long>(result));
+        if (result == CERT_E_UNTRUSTEDROOT || result == CERT_E_CHAINING) {
+            return r_.Skip(check, path + L": signed by " + signer + L", whose root this machine does not trust (0x" + hex +
+                                      L"): import the issuing root, as README-QA.txt says, and run again");
+        }
         r_.Expect(check, result == 0, path + (result == 0 ? L": trusted by Windows, signed by " + signer
                                                             : L": WinVerifyTrust says 0x" + std::wstring(hex)));
     }
