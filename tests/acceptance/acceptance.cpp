@@ -408,19 +408,26 @@ private:
         if (oldId == 0) return r_.Fail("upgrade", L"the installed monitor did not start");
         DWORD oldSession = 0, newSession = 0;
         ProcessIdToSessionId(oldId, &oldSession);
-        const long code = Msiexec(L"/i", kit_.upgrade, L"/qn", L"upgrade.log");
+        // Asked to close, the monitor ends as 結束 ends it, its icon with it, and exits with 0; ended by
+        // force, it exits with 1 and leaves its icon behind. Its handle goes the moment it has ended, in
+        // case one left open keeps the ended program's file in use (3010).
+        long exitCode = -1;
+        const long code = Msiexec(L"/i", kit_.upgrade, L"/qn", L"upgrade.log", [&](HANDLE msiexec) {
+            const HANDLE both[] = {old.info.hProcess, msiexec};
+            if (WaitForMultipleObjects(2, both, FALSE, 10 * 60 * 1000) != WAIT_OBJECT_0) return;
+            exitCode = old.WaitForExit(0);
+            old.Close();
+        });
         Done("upgrade.exit-code", code, L"msiexec /i /qn");
-        // Asked to close, the monitor ends as 結束 ends it, its icon with it, and exits with 0;
-        // ended by force, it exits with 1 and leaves its icon behind.
-        const long exitCode = old.WaitForExit(0);
         r_.Expect("upgrade.old-monitor-closed", exitCode == 0,
                   exitCode == 0 ? L"asked to close, it closed as 結束 closes it (exit code 0)"
                                 : L"not closed when asked (exit code " + std::to_wstring(exitCode) + L")");
         const std::wstring version = FileVersion(m_.monitor);
         r_.Expect("upgrade.file", version == kit_.upgradeVersion, m_.monitor + L", file version " + version);
+        // Once the old monitor has ended and its handle is closed, its number may be given anew.
         DWORD newId = 0;
         for (DWORD p : ProcessesNamed(kMonitorImage)) {
-            if (p != oldId && _wcsicmp(ImagePathOf(p).c_str(), m_.monitor.c_str()) == 0) newId = p;
+            if ((p != oldId || !old.Running()) && _wcsicmp(ImagePathOf(p).c_str(), m_.monitor.c_str()) == 0) newId = p;
         }
         const bool again = newId != 0 && ProcessIdToSessionId(newId, &newSession) && newSession == oldSession &&
                            WaitForWindow(newId, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
@@ -475,8 +482,9 @@ private:
     }
 
     // msiexec's action on package with a user interface, its log in the report folder; the exit code.
-    long Msiexec(const wchar_t* action, const std::wstring& package, const wchar_t* ui, const std::wstring& log) {
-        return RunMsiexec(action + (L" \"" + package + L"\" ") + ui + L" /l*v \"" + r_.Folder() + L"\\" + log + L"\"");
+    long Msiexec(const wchar_t* action, const std::wstring& package, const wchar_t* ui, const std::wstring& log,
+                 const std::function<void(HANDLE)>& meanwhile = nullptr) {
+        return RunMsiexec(action + (L" \"" + package + L"\" ") + ui + L" /l*v \"" + r_.Folder() + L"\\" + log + L"\"", meanwhile);
     }
 
     // Exit code 0: no file waits for a restart (Windows Installer ends with 3010 when one does).
