@@ -429,6 +429,8 @@ private:
         for (DWORD p : ProcessesNamed(kMonitorImage)) {
             if ((p != oldId || !old.Running()) && _wcsicmp(ImagePathOf(p).c_str(), m_.monitor.c_str()) == 0) newId = p;
         }
+        // Kept open, to tell at the downgrade that the same process still runs, and how the removal ended it.
+        upgraded_.info.hProcess = newId != 0 ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, newId) : nullptr;
         const bool again = newId != 0 && ProcessIdToSessionId(newId, &newSession) && newSession == oldSession &&
                            WaitForWindow(newId, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
         r_.Expect("upgrade.monitor-running-again", again && ProcessesNamed(kMonitorImage).size() == 1,
@@ -449,17 +451,20 @@ private:
             r_.Screenshot(NotificationArea(), L"after-upgrade");
             OneIcon("upgrade.one-icon", newId);
         }
-        upgradedMonitor_ = newId;
         return code == 0;
     }
 
+    // The older package is refused and leaves the monitor that ran alone, the same process (with none,
+    // only the refusal is judged: the upgrade's fault fails once).
     void Downgrade() {
+        const bool ran = upgraded_.Running();
         const long code = Msiexec(L"/i", kit_.package, L"/qn", L"downgrade.log");
         const std::wstring log = r_.Folder() + L"\\downgrade.log";
-        const bool stillRunning = upgradedMonitor_ != 0 && !ProcessesNamed(kMonitorImage).empty();
-        r_.Expect("downgrade.refused", code == kInstallFailure && stillRunning,
+        const bool left = upgraded_.Running();
+        r_.Expect("downgrade.refused", code == kInstallFailure && (left || !ran),
                   L"msiexec /i (older) exit code " + std::to_wstring(code) +
-                      (stillRunning ? L", the monitor still running" : L", no monitor running"));
+                      (!ran ? L", no monitor ran before it (upgrade.monitor-running-again)"
+                            : left ? L", the monitor that ran left running, the same process" : L", the monitor that ran has ended"));
         if (RunningUnderWine()) {
             r_.Skip("downgrade.message", L"Wine's installer log leaves out the messages of the package's own errors");
         } else {
@@ -470,9 +475,18 @@ private:
 
     void Removal() {
         const bool stateBefore = FileExists(m_.stateFile);
+        // The monitor the upgrade started, open since: its exit code tells how the removal ended it.
+        const bool ran = upgraded_.Running();
         Done("removal.exit-code", Msiexec(L"/x", kit_.upgrade, L"/qn", L"remove.log"), L"msiexec /x /qn");
-        r_.Expect("removal.monitor-ended", ProcessesNamed(kMonitorImage).empty(),
-                  Count(kMonitorImage) + L" monitor running once msiexec has returned");
+        const long exitCode = upgraded_.WaitForExit(0);
+        if (!ran) {
+            r_.Skip("removal.monitor-ended", L"the monitor the upgrade started did not run before the removal, so it was not there to end");
+        } else {
+            r_.Expect("removal.monitor-ended", exitCode == 0 && ProcessesNamed(kMonitorImage).empty(),
+                      Count(kMonitorImage) + L" monitor running once msiexec has returned; the one that ran " +
+                          (exitCode < 0 ? L"still runs" : L"exited with " + std::to_wstring(exitCode)) +
+                          (exitCode > 0 ? L", not closed when asked" : L""));
+        }
         r_.Expect("removal.gone", !FileExists(m_.monitor) && MonitorRunValue().empty() && InstalledEntries(kUpgradeCode, kProduct).empty(),
                   std::wstring(L"file ") + (FileExists(m_.monitor) ? L"left" : L"gone") + L", Run value " +
                       (MonitorRunValue().empty() ? L"gone" : L"left") + L", " + std::to_wstring(InstalledEntries(kUpgradeCode, kProduct).size()) +
@@ -499,7 +513,7 @@ private:
     const Kit& kit_;
     const Machine& m_;
     bool packageSigned_ = false;
-    DWORD upgradedMonitor_ = 0;
+    Started upgraded_;  // the monitor the upgrade started again
 };
 
 bool ParseOptions(int count, wchar_t** arguments, Options& options) {
