@@ -455,22 +455,25 @@ private:
     }
 
     // The older package is refused and leaves the monitor that ran alone, the same process (with none,
-    // only the refusal is judged: the upgrade's fault fails once).
+    // only the refusal is judged: the upgrade's fault fails once). The log, in this Windows' ANSI code
+    // page, may not hold the Chinese message: then the refusal in LaunchConditions is all it shows.
     void Downgrade() {
         const bool ran = upgraded_.Running();
         const long code = Msiexec(L"/i", kit_.package, L"/qn", L"downgrade.log");
-        const std::wstring log = r_.Folder() + L"\\downgrade.log";
         const bool left = upgraded_.Running();
         r_.Expect("downgrade.refused", code == kInstallFailure && (left || !ran),
                   L"msiexec /i (older) exit code " + std::to_wstring(code) +
                       (!ran ? L", no monitor ran before it (upgrade.monitor-running-again)"
                             : left ? L", the monitor that ran left running, the same process" : L", the monitor that ran has ended"));
-        if (RunningUnderWine()) {
-            r_.Skip("downgrade.message", L"Wine's installer log leaves out the messages of the package's own errors");
-        } else {
-            r_.Expect("downgrade.message", ReadLogText(log).find(kDowngradeMessage) != std::wstring::npos,
-                      L"the refusal's message in " + log);
+        if (RunningUnderWine()) return r_.Skip("downgrade.message", L"Wine's installer log leaves out the messages of the package's own errors");
+        const std::wstring log = r_.Folder() + L"\\downgrade.log", text = ReadLogText(log);
+        BOOL lost = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, kDowngradeMessage, -1, nullptr, 0, nullptr, &lost);
+        if (lost && text.find(kDowngradeMessage) == std::wstring::npos && text.find(L"LaunchConditions. Return value 3.") != std::wstring::npos) {
+            return r_.Skip("downgrade.message", L"the log shows the refusal in LaunchConditions, but this Windows' ANSI code page, " +
+                                                    std::to_wstring(GetACP()) + L", cannot hold its Chinese message");
         }
+        r_.Expect("downgrade.message", text.find(kDowngradeMessage) != std::wstring::npos, L"the refusal's message in " + log);
     }
 
     void Removal() {
