@@ -124,6 +124,13 @@ public:
         r_.Note(L"installs " + kit_.upgrade + L" over the package silently, then removes it");
         Signed("signatures.package", kit_.package);
         if (!Install()) return SkipRest(L"the silent install failed", {"upgrade", "downgrade.refused", "removal"});
+        DWORD session = 1;
+        if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
+            // Session 0 has no user's desktop, and the hand-over starts no monitor there.
+            SkipRest(L"session 0, where this program runs, has no user's desktop: run it in a user's session",
+                     {"desktop", "upgrade", "downgrade", "removal"});
+            return (void)Msiexec(L"/x", kit_.package, L"/qn", L"remove.log");
+        }
         const bool walked = Story(wine);
         // Nothing the story started outlives it, whatever became of it.
         EndProcessesNamed(kMonitorImage);
