@@ -26,8 +26,8 @@ bool UacIsOn();
 int ElevationOf(HANDLE process);
 int ShellElevation();  // of the process that owns the shell's window; -1 without a shell
 
-// Ends Explorer and waits for Windows to start it again (started here where it does not); how
-// says what happened. False when there was no Explorer, or no taskbar came back.
+// Ends Explorer and waits for Windows to start it again (started here, as the shell's user, where it
+// does not); how says what happened. False when there was no Explorer, or no taskbar came back.
 bool RestartExplorer(std::wstring& how);
 
 std::wstring ReadLogText(const std::wstring& path);  // an installer log (UTF-16 or ANSI) as text
