@@ -199,22 +199,18 @@ private:
         if (!check) return window ? id : 0;
         r_.Expect("logon.start", window, L"the Run value's command, started " + how);
         const int shell = ShellElevation();
-        if (RunningUnderWine()) {
-            r_.Skip("logon.unelevated", L"Wine has no shell window whose token the Run value's programs get: the monitor runs with this program's");
-        } else if (!UacIsOn()) {
-            r_.Skip("logon.unelevated", L"UAC is off here: what the Run value starts runs elevated");
-        } else if (!asShellUser || shell != 0) {
-            r_.Skip("logon.unelevated", !asShellUser ? L"the monitor could not be started as the shell's user: " + how
-                                        : shell == 1 ? L"the shell itself runs elevated (started from an elevated program), "
-                                                       L"and so does what it starts"
-                                                     : L"no shell whose token the Run value's programs get");
-        } else {
-            Unelevated("logon.unelevated", monitor.info.hProcess, how);
-        }
+        Unelevated("logon.unelevated", monitor.info.hProcess, how,
+                   !asShellUser ? L"the monitor could not be started as the shell's user: " + how
+                   : shell == 1 ? L"the shell itself runs elevated (started from an elevated program), and so does what it starts"
+                   : shell != 0 ? L"no shell whose token the Run value's programs get" : L"");
         return window ? id : 0;
     }
 
-    void Unelevated(const char* check, HANDLE monitor, const std::wstring& how) {
+    // Whether the monitor runs unelevated, unless skip says why that cannot be shown here. Wine gives
+    // every program an elevated token with a limited twin, as UAC gives an administrator.
+    void Unelevated(const char* check, HANDLE monitor, const std::wstring& how, std::wstring skip) {
+        if (!RunningUnderWine() && !UacIsOn()) skip = L"UAC is off here: what the Run value starts runs elevated";
+        if (!skip.empty()) return r_.Skip(check, skip);
         const int elevated = ElevationOf(monitor);
         r_.Expect(check, elevated == 0, elevated < 0 ? L"its token cannot be read"
                                                      : (elevated ? L"the monitor runs elevated, " : L"the monitor runs unelevated, ") + how);
@@ -438,13 +434,8 @@ private:
                       (newId == 0 ? L"none started by the package"
                                   : L"a new process from " + m_.monitor + L" in session " + std::to_wstring(newSession) +
                                         L", the old one's " + std::to_wstring(oldSession)));
-        // Wine gives every program an elevated token with a limited twin, as UAC does an administrator.
-        if (!RunningUnderWine() && !UacIsOn()) {
-            r_.Skip("upgrade.unelevated", L"UAC is off here: the Run value's programs run elevated too");
-        } else {
-            UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, newId));
-            Unelevated("upgrade.unelevated", process.get(), L"started again by the package");
-        }
+        Unelevated("upgrade.unelevated", upgraded_.info.hProcess, L"started again by the package",
+                   newId == 0 ? L"no monitor was started again (upgrade.monitor-running-again)" : L"");
         if (again) {
             IconPlace place;
             WaitForLook(newId, Look::Grey, place);  // no agent runs now
