@@ -2,14 +2,31 @@
 
 #include <tlhelp32.h>
 
-Started::~Started() {
+#include "desktop/desktop.h"
+
+namespace {
+
+constexpr long kInstallAlreadyRunning = 1618;
+
+// Windows Installer holds its _MSIExecute mutex while an install runs its execution sequence.
+bool InstallerFree() {
+    UniqueHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\_MSIExecute"));
+    const DWORD state = mutex ? WaitForSingleObject(mutex.get(), 0) : WAIT_FAILED;
+    if (state == WAIT_OBJECT_0 || state == WAIT_ABANDONED) ReleaseMutex(mutex.get());
+    return state != WAIT_TIMEOUT;
+}
+
+}  // namespace
+
+void Started::Close() {
     if (info.hProcess == nullptr) return;
     if (endWhenDone && Running()) {
         TerminateProcess(info.hProcess, 1);
         WaitForSingleObject(info.hProcess, 10000);
     }
     CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
+    if (info.hThread != nullptr) CloseHandle(info.hThread);
+    info = {};
 }
 
 bool Started::Running() const { return info.hProcess != nullptr && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
@@ -34,9 +51,16 @@ bool StartMsiexec(const std::wstring& arguments, Started& msiexec) {
     return StartProgram(L"\"" + std::wstring(system) + L"\\msiexec.exe\" " + arguments, msiexec);
 }
 
-long RunMsiexec(const std::wstring& arguments) {
-    Started msiexec;
-    return StartMsiexec(arguments, msiexec) ? msiexec.WaitForExit(10 * 60 * 1000) : -1;
+long RunMsiexec(const std::wstring& arguments, const std::function<void(HANDLE)>& meanwhile) {
+    long code = kInstallAlreadyRunning;
+    for (int run = 0; run < 5 && code == kInstallAlreadyRunning; ++run) {
+        if (run > 0) WaitUntil(InstallerFree, std::chrono::minutes(1));
+        Started msiexec;
+        if (!StartMsiexec(arguments, msiexec)) return -1;
+        if (meanwhile) meanwhile(msiexec.info.hProcess);
+        code = msiexec.WaitForExit(10 * 60 * 1000);
+    }
+    return code;
 }
 
 std::vector<DWORD> ProcessesNamed(const wchar_t* imageName) {

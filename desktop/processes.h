@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,22 +16,24 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-// A started program, its handles closed when it goes out of scope; ended then too when endWhenDone.
+// A started program, its handles closed by Close or when it goes out of scope; ended then too when endWhenDone.
 struct Started {
     PROCESS_INFORMATION info{};
     bool endWhenDone = false;
     Started() = default;
     Started(const Started&) = delete;
     Started& operator=(const Started&) = delete;
-    ~Started();
+    ~Started() { Close(); }
+    void Close();
     bool Running() const;
     long WaitForExit(DWORD milliseconds);  // the exit code, or -1 when it did not end in time
 };
 bool StartProgram(const std::wstring& commandLine, Started& started);
 // Starts System32's msiexec with arguments; RunMsiexec waits for it too (10 minutes at most) and
-// gives its exit code, or -1.
+// gives its exit code, or -1, calling meanwhile, when given, with its process once started. One that
+// finds another install in progress (1618) runs again once that has ended, 5 times at most.
 bool StartMsiexec(const std::wstring& arguments, Started& msiexec);
-long RunMsiexec(const std::wstring& arguments);
+long RunMsiexec(const std::wstring& arguments, const std::function<void(HANDLE)>& meanwhile = nullptr);
 
 std::vector<DWORD> ProcessesNamed(const wchar_t* imageName);
 std::wstring ImagePathOf(DWORD processId);

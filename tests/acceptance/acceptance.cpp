@@ -110,11 +110,6 @@ bool StoredSince(const Machine& m, char stateDigit, std::time_t from) {
     return false;
 }
 
-RECT NotificationArea() {
-    const RECT bar = Taskbar();
-    return {bar.right - 320 > bar.left ? bar.right - 320 : bar.left, bar.top, bar.right, bar.bottom};
-}
-
 // One run of the whole check.
 class Run {
 public:
@@ -127,15 +122,20 @@ public:
         r_.Note(L"replaces this user's " + m_.stateFile + L", and starts and ends the monitor and the stand-in agent");
         if (!wine) r_.Note(L"ends Explorer and starts it again");
         r_.Note(L"installs " + kit_.upgrade + L" over the package silently, then removes it");
-        Signatures();
+        Signed("signatures.package", kit_.package);
         if (!Install()) return SkipRest(L"the silent install failed", {"upgrade", "downgrade.refused", "removal"});
+        DWORD session = 1;
+        if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
+            // Session 0 has no user's desktop, and the hand-over starts no monitor there.
+            SkipRest(L"session 0, where this program runs, has no user's desktop: run it in a user's session",
+                     {"desktop", "upgrade", "downgrade", "removal"});
+            return (void)Msiexec(L"/x", kit_.package, L"/qn", L"remove.log");
+        }
         const bool walked = Story(wine);
         // Nothing the story started outlives it, whatever became of it.
         EndProcessesNamed(kMonitorImage);
         EndProcessesNamed(kAgentImage);
-        if (!walked) {
-            return SkipRest(L"the monitor's story could not be walked to its end", {"upgrade", "downgrade.refused", "removal"});
-        }
+        if (!walked) return SkipRest(L"the monitor's story could not be walked to its end", {"upgrade", "downgrade.refused", "removal"});
         if (!Upgrade()) return SkipRest(L"the upgrade failed", {"downgrade.refused", "removal"});
         Downgrade();
         Removal();
@@ -147,21 +147,21 @@ private:
         for (const char* phase : phases) r_.Skip(phase, why);
     }
 
-    void Signatures() {
-        std::wstring signer;
-        if (VerifySignature(kit_.package, signer) == TRUST_E_NOSIGNATURE) {
-            return r_.Skip("signatures", L"the package is unsigned (a kit built without a signing key)");
-        }
-        packageSigned_ = true;
-        Signed("signatures.package", kit_.package);
-    }
-
-    // Authenticode as Windows checks it, offline.
+    // Authenticode as Windows checks it, offline: the package first, then, once it is signed, the
+    // monitor. A root this machine does not trust (an in-house authority's, not imported) is no
+    // fault of the package; a bad digest, a missing signature or a revoked certificate is.
     void Signed(const char* check, const std::wstring& path) {
         std::wstring signer;
         const LONG result = VerifySignature(path, signer);
+        if (result == TRUST_E_NOSIGNATURE && !packageSigned_)
+            return r_.Skip("signatures", L"the package is unsigned (a kit built without a signing key)");
+        packageSigned_ = true;
         wchar_t hex[16] = {};
         std::swprintf(hex, 16, L"%08lX", static_cast<unsigned long>(result));
+        if (result == CERT_E_UNTRUSTEDROOT || result == CERT_E_CHAINING) {
+            return r_.Skip(check, path + L": signed by " + signer + L", whose root this machine does not trust (0x" + hex +
+                                      L"): import the issuing root, as README-QA.txt says, and run again");
+        }
         r_.Expect(check, result == 0, path + (result == 0 ? L": trusted by Windows, signed by " + signer
                                                             : L": WinVerifyTrust says 0x" + std::wstring(hex)));
     }
@@ -184,9 +184,8 @@ private:
         const std::wstring runValue = MonitorRunValue();
         r_.Expect("install.run-value", runValue == L"\"" + m_.monitor + L"\"", L"HKLM ...\\Run\\KeslWebATMMonitor (32-bit view) = " + runValue);
         const std::vector<std::wstring> entries = InstalledEntries(kUpgradeCode, kProduct);
-        r_.Expect("install.entry", entries.size() == 1,
-                  std::to_wstring(entries.size()) + L" entries in the installed programs" +
-                      (entries.empty() ? L"" : L", version " + entries[0]));
+        r_.Expect("install.entry", entries.size() == 1, std::to_wstring(entries.size()) + L" entries in the installed programs" +
+                                                            (entries.empty() ? L"" : L", version " + entries[0]));
         if (packageSigned_) Signed("signatures.monitor", m_.monitor);
         return true;
     }
@@ -200,22 +199,18 @@ private:
         if (!check) return window ? id : 0;
         r_.Expect("logon.start", window, L"the Run value's command, started " + how);
         const int shell = ShellElevation();
-        if (RunningUnderWine()) {
-            r_.Skip("logon.unelevated", L"Wine has no shell window whose token the Run value's programs get: the monitor runs with this program's");
-        } else if (!UacIsOn()) {
-            r_.Skip("logon.unelevated", L"UAC is off here: what the Run value starts runs elevated");
-        } else if (!asShellUser || shell != 0) {
-            r_.Skip("logon.unelevated", !asShellUser ? L"the monitor could not be started as the shell's user: " + how
-                                        : shell == 1 ? L"the shell itself runs elevated (started from an elevated program), "
-                                                       L"and so does what it starts"
-                                                     : L"no shell whose token the Run value's programs get");
-        } else {
-            Unelevated("logon.unelevated", monitor.info.hProcess, how);
-        }
+        Unelevated("logon.unelevated", monitor.info.hProcess, how,
+                   !asShellUser ? L"the monitor could not be started as the shell's user: " + how
+                   : shell == 1 ? L"the shell itself runs elevated (started from an elevated program), and so does what it starts"
+                   : shell != 0 ? L"no shell whose token the Run value's programs get" : L"");
         return window ? id : 0;
     }
 
-    void Unelevated(const char* check, HANDLE monitor, const std::wstring& how) {
+    // Whether the monitor runs unelevated, unless skip says why that cannot be shown here. Wine gives
+    // every program an elevated token with a limited twin, as UAC gives an administrator.
+    void Unelevated(const char* check, HANDLE monitor, const std::wstring& how, std::wstring skip) {
+        if (!RunningUnderWine() && !UacIsOn()) skip = L"UAC is off here: what the Run value starts runs elevated";
+        if (!skip.empty()) return r_.Skip(check, skip);
         const int elevated = ElevationOf(monitor);
         r_.Expect(check, elevated == 0, elevated < 0 ? L"its token cannot be read"
                                                      : (elevated ? L"the monitor runs elevated, " : L"the monitor runs unelevated, ") + how);
@@ -224,10 +219,12 @@ private:
     // The icon, the menu, the About box, Stop and Restart with their boxes, the state file, the
     // agent processes, the box brought to the front, the taskbar made anew, and Exit.
     bool Story(bool wine) {
+        // As the monitor is started, at its level: one it may not end goes through the elevation prompt.
         Started agent;
-        StartProgram(L"\"" + m_.agent + L"\"", agent);
+        std::wstring how;
+        StartAsShellUser(L"\"" + m_.agent + L"\"", agent, how);
         if (!r_.Expect("agent.started", WaitUntil([] { return ProcessesNamed(kAgentImage).size() == 1; }),
-                       L"the stand-in agent, " + m_.agent))
+                       L"the stand-in agent, " + m_.agent + L", started " + how))
             return false;
         // A stored stop, which start-up overwrites since the agent runs.
         const std::wstring stateFolder = FolderOf(m_.stateFile);
@@ -252,11 +249,10 @@ private:
         const bool windowShown = IsWindowVisible(FindWindowOf(id, L"KESLWEBATMMONITOR", nullptr, false));
         r_.Expect("tray.no-window", !windowShown, windowShown ? L"the monitor's window is shown" : L"its window hidden");
         if (wine) r_.Skip("tray.icon-rect", L"Shell_NotifyIconGetRect is a stub in Wine (E_NOTIMPL)");
-        IconLook("tray.look-running", place, Look::Colour);
+        IconLook("tray.look-running", id, Look::Colour);
 
         TaskbarAnew(id, wine);
 
-        std::wstring how;
         HWND menu = OpenMenu(id, how);
         if (menu != nullptr) r_.Screenshot(AreaOf(menu), L"menu");
         if (!r_.Expect("tray.menu", menu != nullptr, (menu ? L"opened by " : L"no menu opened by ") + how)) return false;
@@ -278,7 +274,7 @@ private:
         TrayIcon last;
         FindTrayIcon(id, last);
         menu = OpenMenu(id, how);
-        if (menu == nullptr) return Fail("exit", L"no menu opened");
+        if (menu == nullptr) return r_.Fail("exit", L"no menu opened");
         ClickMenuItem(menu, kExit);
         const long code = monitor.WaitForExit(30000);
         r_.Expect("exit", code == 0 && WaitForIconGone(last), L"exit code " + std::to_wstring(code) +
@@ -301,48 +297,38 @@ private:
     }
 
     void TaskbarAnew(DWORD id, bool wine) {
-        TrayIcon icon;
-        FindTrayIcon(id, icon);
+        std::wstring how = L"the taskbar made anew and TaskbarCreated broadcast";
         if (wine) {
             // Wine has no Explorer to end: its taskbar is made anew as the shell does it, without
             // the icon, and every window is told. The monitor's first add then fails, as one the
             // shell took but answered too late does, and is tried again.
+            TrayIcon icon;
+            FindTrayIcon(id, icon);
             NOTIFYICONDATAW entry{sizeof entry, icon.window, 107};
             Shell_NotifyIconW(NIM_DELETE, &entry);
             WaitForSlot(0, Look::Empty);
             Shell_NotifyIconW(NIM_ADD, &entry);  // no image: the slot stays empty
             PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-            IconPlace place;
-            const bool back = WaitForLook(id, Look::Colour, place);
-            r_.Expect("taskbar.anew", back,
-                      std::wstring(back ? L"the icon came back" : L"the icon did not come back") +
-                          L" after the taskbar was made anew and TaskbarCreated broadcast");
             r_.Skip("taskbar.explorer-restart", L"Wine has no Explorer to end: the taskbar's re-creation was simulated");
-            return;
         }
-        std::wstring how;
-        const bool restarted = RestartExplorer(how);
         IconPlace place;
-        const bool back = restarted && WaitForLook(id, Look::Colour, place);
+        const bool back = (wine || RestartExplorer(how)) && WaitForLook(id, Look::Colour, place);
         r_.Screenshot(NotificationArea(), L"after-explorer-restart");
-        r_.Expect("taskbar.anew", back, L"Explorer " + how + (back ? L"; the icon came back" : L"; the icon did not come back"));
+        r_.Expect("taskbar.anew", back, how + (back ? L"; the icon came back" : L"; the icon did not come back"));
     }
 
-    void About(DWORD id) {
+    bool About(DWORD id) {
         HWND about = WaitForWindow(id, L"#32770", L"關於 Kesl銀行晶片金融卡安控元件");
-        if (about == nullptr) {
-            r_.Fail("about", L"no About box");
-            return;
-        }
+        if (about == nullptr) return r_.Fail("about", L"no About box");
         r_.Screenshot(AreaOf(about), L"about");
         std::wstring texts;
         for (HWND c = GetWindow(about, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
             if (!TextOf(c).empty() && TextOf(c)[0] != L'\xFFFF') texts += (texts.empty() ? L"" : L" | ") + TextOf(c);
         }
         const bool closed = ClickButton(about, GetDlgItem(about, IDOK));
-        r_.Expect("about", closed && texts == L"Kesl銀行晶片金融卡安控元件 " + kit_.version +
-                                                 L" (001)版 | Copyright (C) 2026 Kesl銀行 版權所有 | 確定",
-                  texts + (closed ? L"" : L"; it did not close on OK"));
+        return r_.Expect("about", closed && texts == L"Kesl銀行晶片金融卡安控元件 " + kit_.version +
+                                                        L" (001)版 | Copyright (C) 2026 Kesl銀行 版權所有 | 確定",
+                         texts + (closed ? L"" : L"; it did not close on OK"));
     }
 
     // Chooses item from the menu: its box says expected, with OK alone; agents run then; once the
@@ -352,7 +338,7 @@ private:
                  Look look, char digit) {
         std::wstring how;
         HWND menu = OpenMenu(id, how);
-        if (menu == nullptr) return Fail(name + ".box", L"no menu opened");
+        if (menu == nullptr) return r_.Fail(name + ".box", L"no menu opened");
         ClickMenuItem(menu, item);
         HWND box = WaitForWindow(id, L"#32770", kBoxCaption);
         const std::wstring text = box ? TextOf(GetDlgItem(box, 0xFFFF)) : L"no message box";
@@ -364,9 +350,9 @@ private:
                   L"agent processes: " + Count(kAgentImage));
         if (item == kStop) BoxToFront(id, box);
         const std::time_t since = std::time(nullptr);
-        if (!ClickButton(box, OnlyButton(box))) return Fail(name + ".box", L"the box did not close on OK");
-        IconLook(name + ".look", WaitAndPlace(id, look), look);
-        r_.Expect(name + ".state-file", StoredSince(m_, digit, since),
+        if (!ClickButton(box, OnlyButton(box))) return r_.Fail(name + ".box", L"the box did not close on OK");
+        IconLook(name + ".look", id, look);
+        r_.Expect(name + ".state-file", WaitUntil([&] { return StoredSince(m_, digit, since); }),
                   std::wstring(digit == '0' ? L"Running" : L"Stopped") + L" recorded once the box was dismissed");
         return true;
     }
@@ -390,32 +376,24 @@ private:
         DestroyWindow(other);
     }
 
-    IconPlace WaitAndPlace(DWORD id, Look look) {
+    // The icon's look, once it shows the one expected (30 s at most): read from the screen, or from
+    // the identifier the shell holds where Windows keeps the icon hidden.
+    void IconLook(const std::string& check, DWORD id, Look expected) {
         IconPlace place;
-        WaitForLook(id, look, place);
-        return place;
-    }
-
-    void IconLook(const std::string& check, const IconPlace& place, Look expected) {
-        if (!place.visible) {
-            r_.Skip(check, L"Windows keeps the icon " + place.how + L": its look cannot be read from the screen");
-            return;
-        }
+        WaitForLook(id, expected, place);
         const Look seen = LookOf(place);
-        r_.Screenshot(place.area, Widen(check));
-        r_.Expect(check, seen == expected, std::wstring(L"the icon is drawn in ") + NameOf(seen));
+        if (place.visible) r_.Screenshot(place.area, Widen(check));
+        r_.Expect(check, seen == expected, (place.visible ? L"the icon is drawn in " : place.how + L"; its identifier, " +
+                                               std::to_wstring(place.id) + L", says ") + NameOf(seen));
     }
 
+    // Under Wine, the slot beside the icon is empty; on Windows, the shell lacks the other look's identifier.
     void OneIcon(const char* check, DWORD id) {
-        if (RunningUnderWine()) {
-            r_.Expect(check, WaitForSlot(1, Look::Empty), L"the slot beside the monitor's icon is empty");
-            return;
-        }
-        // The other presentation's identifier must be gone from the shell.
         TrayIcon icon;
         FindTrayIcon(id, icon);
-        r_.Expect(check, icon.id != 0 && !ShellHoldsIcon(icon.window, icon.id == 107 ? 129u : 107u),
-                  L"the shell holds one icon of the monitor's window");
+        const bool wine = RunningUnderWine();
+        const bool one = wine ? WaitForSlot(1, Look::Empty) : icon.id != 0 && !ShellHoldsIcon(icon.window, icon.id == 107 ? 129u : 107u);
+        r_.Expect(check, one, wine ? L"the slot beside the monitor's icon is empty" : L"the shell holds one icon of the monitor's window");
     }
 
     // A deployment's upgrade: silent, while the monitor runs. The package closes it and starts it
@@ -423,23 +401,32 @@ private:
     bool Upgrade() {
         Started old;
         const DWORD oldId = StartAtLogOn(old, false);
-        if (oldId == 0) return Fail("upgrade", L"the installed monitor did not start");
+        if (oldId == 0) return r_.Fail("upgrade", L"the installed monitor did not start");
         DWORD oldSession = 0, newSession = 0;
         ProcessIdToSessionId(oldId, &oldSession);
-        const long code = Msiexec(L"/i", kit_.upgrade, L"/qn", L"upgrade.log");
+        // Asked to close, the monitor ends as 結束 ends it, its icon with it, and exits with 0; ended by
+        // force, it exits with 1 and leaves its icon behind. Its handle goes the moment it has ended, in
+        // case one left open keeps the ended program's file in use (3010).
+        long exitCode = -1;
+        const long code = Msiexec(L"/i", kit_.upgrade, L"/qn", L"upgrade.log", [&](HANDLE msiexec) {
+            const HANDLE both[] = {old.info.hProcess, msiexec};
+            if (WaitForMultipleObjects(2, both, FALSE, 10 * 60 * 1000) != WAIT_OBJECT_0) return;
+            exitCode = old.WaitForExit(0);
+            old.Close();
+        });
         Done("upgrade.exit-code", code, L"msiexec /i /qn");
-        // Asked to close, the monitor ends as 結束 ends it, its icon with it, and exits with 0;
-        // ended by force, it exits with 1 and leaves its icon behind.
-        const long exitCode = old.WaitForExit(0);
         r_.Expect("upgrade.old-monitor-closed", exitCode == 0,
                   exitCode == 0 ? L"asked to close, it closed as 結束 closes it (exit code 0)"
                                 : L"not closed when asked (exit code " + std::to_wstring(exitCode) + L")");
         const std::wstring version = FileVersion(m_.monitor);
         r_.Expect("upgrade.file", version == kit_.upgradeVersion, m_.monitor + L", file version " + version);
+        // Once the old monitor has ended and its handle is closed, its number may be given anew.
         DWORD newId = 0;
         for (DWORD p : ProcessesNamed(kMonitorImage)) {
-            if (p != oldId && _wcsicmp(ImagePathOf(p).c_str(), m_.monitor.c_str()) == 0) newId = p;
+            if ((p != oldId || !old.Running()) && _wcsicmp(ImagePathOf(p).c_str(), m_.monitor.c_str()) == 0) newId = p;
         }
+        // Kept open, to tell at the downgrade that the same process still runs, and how the removal ended it.
+        upgraded_.info.hProcess = newId != 0 ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, newId) : nullptr;
         const bool again = newId != 0 && ProcessIdToSessionId(newId, &newSession) && newSession == oldSession &&
                            WaitForWindow(newId, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
         r_.Expect("upgrade.monitor-running-again", again && ProcessesNamed(kMonitorImage).size() == 1,
@@ -447,13 +434,8 @@ private:
                       (newId == 0 ? L"none started by the package"
                                   : L"a new process from " + m_.monitor + L" in session " + std::to_wstring(newSession) +
                                         L", the old one's " + std::to_wstring(oldSession)));
-        // Wine gives every program an elevated token with a limited twin, as UAC does an administrator.
-        if (!RunningUnderWine() && !UacIsOn()) {
-            r_.Skip("upgrade.unelevated", L"UAC is off here: the Run value's programs run elevated too");
-        } else {
-            UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, newId));
-            Unelevated("upgrade.unelevated", process.get(), L"started again by the package");
-        }
+        Unelevated("upgrade.unelevated", upgraded_.info.hProcess, L"started again by the package",
+                   newId == 0 ? L"no monitor was started again (upgrade.monitor-running-again)" : L"");
         if (again) {
             IconPlace place;
             WaitForLook(newId, Look::Grey, place);  // no agent runs now
@@ -466,33 +448,48 @@ private:
         r_.Expect("upgrade.record-removed", !HandoverRecordLeft(),
                   HandoverRecordLeft() ? L"the hand-over's record of sessions is still in the registry"
                                        : L"the hand-over's record of sessions removed once read");
-        upgradedMonitor_ = newId;
         return code == 0;
     }
 
+    // The older package is refused and leaves the monitor that ran alone, the same process (with none,
+    // only the refusal is judged: the upgrade's fault fails once). The log, in this Windows' ANSI code
+    // page, may not hold the Chinese message: then the refusal in LaunchConditions is all it shows.
     void Downgrade() {
+        const bool ran = upgraded_.Running();
         const long code = Msiexec(L"/i", kit_.package, L"/qn", L"downgrade.log");
-        const std::wstring log = r_.Folder() + L"\\downgrade.log";
-        const bool stillRunning = upgradedMonitor_ != 0 && !ProcessesNamed(kMonitorImage).empty();
-        r_.Expect("downgrade.refused", code == kInstallFailure && stillRunning,
+        const bool left = upgraded_.Running();
+        r_.Expect("downgrade.refused", code == kInstallFailure && (left || !ran),
                   L"msiexec /i (older) exit code " + std::to_wstring(code) +
-                      (stillRunning ? L", the monitor still running" : L", no monitor running"));
-        if (RunningUnderWine()) {
-            r_.Skip("downgrade.message", L"Wine's installer log leaves out the messages of the package's own errors");
-        } else {
-            r_.Expect("downgrade.message", ReadLogText(log).find(kDowngradeMessage) != std::wstring::npos,
-                      L"the refusal's message in " + log);
+                      (!ran ? L", no monitor ran before it (upgrade.monitor-running-again)"
+                            : left ? L", the monitor that ran left running, the same process" : L", the monitor that ran has ended"));
+        if (RunningUnderWine()) return r_.Skip("downgrade.message", L"Wine's installer log leaves out the messages of the package's own errors");
+        const std::wstring log = r_.Folder() + L"\\downgrade.log", text = ReadLogText(log);
+        BOOL lost = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, kDowngradeMessage, -1, nullptr, 0, nullptr, &lost);
+        if (lost && text.find(kDowngradeMessage) == std::wstring::npos && text.find(L"LaunchConditions. Return value 3.") != std::wstring::npos) {
+            return r_.Skip("downgrade.message", L"the log shows the refusal in LaunchConditions, but this Windows' ANSI code page, " +
+                                                    std::to_wstring(GetACP()) + L", cannot hold its Chinese message");
         }
+        r_.Expect("downgrade.message", text.find(kDowngradeMessage) != std::wstring::npos, L"the refusal's message in " + log);
     }
 
     void Removal() {
         const bool stateBefore = FileExists(m_.stateFile);
+        // The monitor the upgrade started, open since: its exit code tells how the removal ended it.
+        const bool ran = upgraded_.Running();
         const std::vector<DWORD> before = ProcessesNamed(kMonitorImage);
         Done("removal.exit-code", Msiexec(L"/x", kit_.upgrade, L"/qn", L"remove.log"), L"msiexec /x /qn");
         HandoverLog("removal.handover-log", L"remove.log",
                     {L"closing, for good", before.empty() ? L"" : L"monitor " + std::to_wstring(before[0]) + L" runs in session"});
-        r_.Expect("removal.monitor-ended", ProcessesNamed(kMonitorImage).empty(),
-                  Count(kMonitorImage) + L" monitor running once msiexec has returned");
+        const long exitCode = upgraded_.WaitForExit(0);
+        if (!ran) {
+            r_.Skip("removal.monitor-ended", L"the monitor the upgrade started did not run before the removal, so it was not there to end");
+        } else {
+            r_.Expect("removal.monitor-ended", exitCode == 0 && ProcessesNamed(kMonitorImage).empty(),
+                      Count(kMonitorImage) + L" monitor running once msiexec has returned; the one that ran " +
+                          (exitCode < 0 ? L"still runs" : L"exited with " + std::to_wstring(exitCode)) +
+                          (exitCode > 0 ? L", not closed when asked" : L""));
+        }
         r_.Expect("removal.gone", !FileExists(m_.monitor) && MonitorRunValue().empty() && InstalledEntries(kUpgradeCode, kProduct).empty(),
                   std::wstring(L"file ") + (FileExists(m_.monitor) ? L"left" : L"gone") + L", Run value " +
                       (MonitorRunValue().empty() ? L"gone" : L"left") + L", " + std::to_wstring(InstalledEntries(kUpgradeCode, kProduct).size()) +
@@ -514,8 +511,9 @@ private:
     }
 
     // msiexec's action on package with a user interface, its log in the report folder; the exit code.
-    long Msiexec(const wchar_t* action, const std::wstring& package, const wchar_t* ui, const std::wstring& log) {
-        return RunMsiexec(action + (L" \"" + package + L"\" ") + ui + L" /l*v \"" + r_.Folder() + L"\\" + log + L"\"");
+    long Msiexec(const wchar_t* action, const std::wstring& package, const wchar_t* ui, const std::wstring& log,
+                 const std::function<void(HANDLE)>& meanwhile = nullptr) {
+        return RunMsiexec(action + (L" \"" + package + L"\" ") + ui + L" /l*v \"" + r_.Folder() + L"\\" + log + L"\"", meanwhile);
     }
 
     // Exit code 0: no file waits for a restart (Windows Installer ends with 3010 when one does).
@@ -524,18 +522,13 @@ private:
                                         (code == kRestartRequired ? L": a file waits for a restart" : L""));
     }
 
-    bool Fail(const std::string& check, const std::wstring& why) {
-        r_.Fail(check, why);
-        return false;
-    }
-
     static std::wstring Count(const wchar_t* image) { return std::to_wstring(ProcessesNamed(image).size()); }
 
     Report& r_;
     const Kit& kit_;
     const Machine& m_;
     bool packageSigned_ = false;
-    DWORD upgradedMonitor_ = 0;
+    Started upgraded_;  // the monitor the upgrade started again
 };
 
 bool ParseOptions(int count, wchar_t** arguments, Options& options) {
@@ -565,7 +558,7 @@ int wmain(int count, wchar_t** arguments) {
         std::printf("usage: KeslAcceptance.exe [--kit FOLDER] [--out FOLDER] [--allow-installed-component]\n");
         return 2;
     }
-    if (!RunningUnderWine() && !ThisProgramIsElevated()) {
+    if (!RunningUnderWine() && ElevationOf(GetCurrentProcess()) != 1) {
         std::printf("KeslAcceptance: run it as an administrator (it installs and removes a package)\n");
         return 2;
     }

@@ -66,7 +66,7 @@ void Report::Record(const std::string& name, Verdict verdict, const std::wstring
     Write();
 }
 
-void Report::Fail(const std::string& name, const std::wstring& detail) { Record(name, Verdict::Fail, detail); }
+bool Report::Fail(const std::string& name, const std::wstring& detail) { return Expect(name, false, detail); }
 void Report::Skip(const std::string& name, const std::wstring& reason) { Record(name, Verdict::Skip, reason); }
 
 bool Report::Expect(const std::string& name, bool ok, const std::wstring& detail) {

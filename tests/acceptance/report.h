@@ -21,7 +21,7 @@ public:
     explicit Report(std::wstring folder);
     const std::wstring& Folder() const { return folder_; }
 
-    void Fail(const std::string& name, const std::wstring& detail);
+    bool Fail(const std::string& name, const std::wstring& detail);  // false
     void Skip(const std::string& name, const std::wstring& reason);
     // Passes when ok, else fails; returns ok.
     bool Expect(const std::string& name, bool ok, const std::wstring& detail);

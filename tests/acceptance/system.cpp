@@ -70,6 +70,15 @@ DWORD ShellProcessId() {
     return id;
 }
 
+// Starts commandLine with token, shown as the shell shows what it starts.
+bool StartWithToken(HANDLE token, const std::wstring& commandLine, Started& started) {
+    std::wstring line = commandLine;
+    STARTUPINFOW startup{sizeof startup};
+    startup.dwFlags = STARTF_USESHOWWINDOW;  // as the shell starts the Run value's programs
+    startup.wShowWindow = SW_SHOWNORMAL;
+    return CreateProcessWithTokenW(token, 0, nullptr, line.data(), 0, nullptr, nullptr, &startup, &started.info) != FALSE;
+}
+
 }  // namespace
 
 int ShellElevation() {
@@ -86,14 +95,6 @@ UniqueHandle ShellUserToken() {
         CloseHandle(token);
     }
     return UniqueHandle(primary);
-}
-
-bool StartWithToken(HANDLE token, const std::wstring& commandLine, Started& started) {
-    std::wstring line = commandLine;
-    STARTUPINFOW startup{sizeof startup};
-    startup.dwFlags = STARTF_USESHOWWINDOW;  // as the shell starts the Run value's programs
-    startup.wShowWindow = SW_SHOWNORMAL;
-    return CreateProcessWithTokenW(token, 0, nullptr, line.data(), 0, nullptr, nullptr, &startup, &started.info) != FALSE;
 }
 
 bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how) {
@@ -126,8 +127,6 @@ int ElevationOf(HANDLE process) {
     return elevation.TokenIsElevated ? 1 : 0;
 }
 
-bool ThisProgramIsElevated() { return ElevationOf(GetCurrentProcess()) == 1; }
-
 bool RestartExplorer(std::wstring& how) {
     DWORD id = 0;
     HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
@@ -135,24 +134,23 @@ bool RestartExplorer(std::wstring& how) {
     UniqueHandle explorer(id != 0 ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr);
     const UniqueHandle user = ShellUserToken();  // the shell's own, for an Explorer started here
     if (!explorer || !TerminateProcess(explorer.get(), 1)) {
-        how = taskbar == nullptr ? L"was not running" : L"could not be ended";
+        how = taskbar == nullptr ? L"Explorer was not running" : L"Explorer could not be ended";
         return false;
     }
     WaitForSingleObject(explorer.get(), 10000);
     // Windows starts a shell that ended unexpectedly again by itself (AutoRestartShell).
     auto taskbarBack = [] { return FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr; };
-    if (WaitUntil(taskbarBack, std::chrono::seconds(20))) {
-        how = L"was ended, and Windows started it again";
-        return true;
-    }
-    // By its full path: a 32-bit program's search would meet the redirected system folder first.
+    how = L"Explorer was ended, and Windows started it again";
+    if (WaitUntil(taskbarBack, std::chrono::seconds(20))) return true;
+    // By its full path (a 32-bit program's search would meet the redirected system folder first),
+    // as the shell's user: never with this program's elevated token.
     wchar_t windows[MAX_PATH] = {};
     GetWindowsDirectoryW(windows, MAX_PATH);
-    const std::wstring program = L"\"" + std::wstring(windows) + L"\\explorer.exe\"";
-    Started started;
-    if (!user || !StartWithToken(user.get(), program, started)) StartProgram(program, started);
-    how = L"was ended; Windows did not start it again, so this program did";
-    return WaitUntil(taskbarBack, std::chrono::seconds(30));
+    Started explorerAgain;
+    const bool started = user && StartWithToken(user.get(), L"\"" + std::wstring(windows) + L"\\explorer.exe\"", explorerAgain);
+    how = started ? L"Explorer was ended; Windows did not start it again, so this program did, as the shell's user"
+                  : L"Explorer was ended; Windows did not start it again, and it could not be started as the shell's user";
+    return started && WaitUntil(taskbarBack, std::chrono::seconds(30));
 }
 
 std::wstring ReadLogText(const std::wstring& path, std::initializer_list<UINT> codePages) {

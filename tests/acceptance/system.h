@@ -18,8 +18,6 @@ std::wstring FileVersion(const std::wstring& path);  // "1.0.0.7", or empty
 // A primary token of the logged-on user's shell (the process that owns the shell's window), as the
 // Run value's programs get it at log-on: unelevated under UAC, though this program is elevated.
 UniqueHandle ShellUserToken();
-// Starts commandLine with token, shown as the shell shows what it starts.
-bool StartWithToken(HANDLE token, const std::wstring& commandLine, Started& started);
 // Starts commandLine with the shell user's token; false when it could not, and commandLine was
 // started with this program's own token instead. how says which.
 bool StartAsShellUser(const std::wstring& commandLine, Started& started, std::wstring& how);
@@ -27,10 +25,9 @@ bool UacIsOn();
 // 1 when the process runs elevated, 0 when not, -1 when that cannot be read.
 int ElevationOf(HANDLE process);
 int ShellElevation();  // of the process that owns the shell's window; -1 without a shell
-bool ThisProgramIsElevated();
 
-// Ends Explorer and waits for Windows to start it again (started here where it does not); how
-// says what happened. False when there was no Explorer, or no taskbar came back.
+// Ends Explorer and waits for Windows to start it again (started here, as the shell's user, where it
+// does not); how says what happened. False when there was no Explorer, or no taskbar came back.
 bool RestartExplorer(std::wstring& how);
 
 // An installer log (UTF-16, or ANSI read in each code page given in turn: by default 950, the

@@ -16,14 +16,15 @@ bool Inside(const RECT& inner, const RECT& outer) {
     return IntersectRect(&both, &inner, &outer) && EqualRect(&both, &inner);
 }
 
-// An icon of this program's, added once, which Windows keeps hidden as it keeps any new icon
-// unless the user shows them all. The shell gives every hidden icon the same place, not its own
-// (the overflow's button on Windows 10): an icon at the probe's place is hidden as the probe is.
+// An icon of this program's, which Windows keeps hidden as it keeps any new icon unless the user
+// shows them all. The shell gives every hidden icon the same place, not its own (the overflow's
+// button on Windows 10): an icon at the probe's place is hidden as the probe is. An Explorer
+// started anew holds none of the old one's icons: the probe is added whenever the shell lacks it.
 bool AtProbesPlace(const RECT& area) {
     static OwnTrayIcon probe(0x4B45, false);
-    static const bool added = probe.Add();
     RECT probeArea{};
-    return added && SUCCEEDED(probe.Rect(probeArea)) && EqualRect(&area, &probeArea);
+    const bool held = SUCCEEDED(probe.Rect(probeArea)) || (probe.Add() && SUCCEEDED(probe.Rect(probeArea)));
+    return held && EqualRect(&area, &probeArea);
 }
 
 }  // namespace
@@ -50,23 +51,34 @@ bool FindTrayIcon(DWORD processId, TrayIcon& icon) {
 
 IconPlace PlaceOf(const TrayIcon& icon) {
     IconPlace place;
+    place.id = icon.id;
+    // S_FALSE, a success, says the icon is in the overflow.
     const HRESULT found = NotifyIconRect(icon.window, icon.id != 0 ? icon.id : kRunningId, place.area);
     if (found == E_NOTIMPL) {
         place.visible = true;
         place.area = TraySlotArea(0);
         place.how = L"at the right end of Wine's taskbar (Wine has no Shell_NotifyIconGetRect)";
-    } else if (SUCCEEDED(found) && !AtProbesPlace(place.area) && Inside(place.area, Taskbar())) {
+    } else if (found == S_OK && !AtProbesPlace(place.area) && Inside(place.area, NotificationArea())) {
         place.visible = true;
-        place.how = L"on the taskbar, by Shell_NotifyIconGetRect";
+        place.how = L"in the notification area, by Shell_NotifyIconGetRect";
     } else {
-        place.how = SUCCEEDED(found) ? L"kept hidden by Windows (where a new icon of this program's is kept, or off the taskbar)"
+        place.how = found == S_FALSE ? L"kept hidden by Windows, in the overflow (Shell_NotifyIconGetRect: S_FALSE)"
+                  : SUCCEEDED(found) ? L"kept hidden by Windows (where a new icon of this program's is kept, or outside the notification area)"
                                      : L"kept hidden by Windows (Shell_NotifyIconGetRect: no place)";
     }
     return place;
 }
 
+// Windows 11 (22H2 on) reports its taskbar's window taller than the bar, and a hidden icon's place
+// wrongly: an icon counts as shown only inside the notification area's own window.
+RECT NotificationArea() {
+    HWND area = FindWindowExW(FindWindowW(L"Shell_TrayWnd", nullptr), nullptr, L"TrayNotifyWnd", nullptr);
+    const RECT bar = Taskbar();
+    return area != nullptr ? AreaOf(area) : RECT{bar.right - 320 > bar.left ? bar.right - 320 : bar.left, bar.top, bar.right, bar.bottom};
+}
+
 Look LookOf(const IconPlace& place) {
-    if (!place.visible) return Look::Empty;
+    if (!place.visible) return place.id == kRunningId ? Look::Colour : place.id == kStoppedId ? Look::Grey : Look::Empty;
     if (RunningUnderWine()) return LookIn(place.area, TaskbarColour());
     // The taskbar's colour at the icon's place, from its corner, which the icon leaves bare.
     return LookIn(place.area, PixelAt(place.area.left, place.area.top), 24);
@@ -77,7 +89,7 @@ bool WaitForLook(DWORD processId, Look look, IconPlace& place) {
         TrayIcon icon;
         if (!FindTrayIcon(processId, icon)) return false;
         place = PlaceOf(icon);
-        return !place.visible || LookOf(place) == look;  // a hidden icon's look cannot be read
+        return LookOf(place) == look;
     });
 }
 

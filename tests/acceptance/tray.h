@@ -1,8 +1,9 @@
 #pragma once
 // The monitor's icon as a user meets it: found in the real notification area, its look read from
 // the screen, and pressed with the right button. Where Windows keeps the icon hidden in the
-// overflow, it is pressed through its own callback message instead; under Wine, which has no
-// Shell_NotifyIconGetRect, it is found at the right end of Wine's taskbar.
+// overflow, its look is told by its identifier and it is pressed through its own callback message
+// instead; under Wine, which has no Shell_NotifyIconGetRect, it is found at the right end of
+// Wine's taskbar.
 
 #include <windows.h>
 
@@ -23,16 +24,19 @@ bool ShellHoldsIcon(HWND window, UINT id);
 bool FindTrayIcon(DWORD processId, TrayIcon& icon);
 
 struct IconPlace {
-    bool visible = false;  // on the taskbar, where a user can see and click it
+    bool visible = false;  // in the notification area, where a user can see and click it
+    UINT id = 0;           // the identifier the shell holds (TrayIcon's)
     RECT area{};
     std::wstring how;      // how it was found, for the report
 };
 IconPlace PlaceOf(const TrayIcon& icon);
+// The notification area's own window where the taskbar has one, else the taskbar's right end.
+RECT NotificationArea();
 
-// The icon's look on the screen; Empty when it is not drawn where it should be.
+// The icon's look: on the screen where it is visible (Empty when it is not drawn where it should
+// be), else by the identifier the shell holds.
 Look LookOf(const IconPlace& place);
-// Waits (30 s at most) until the monitor of processId shows an icon of that look, or one that
-// Windows keeps hidden (place.visible false), whose look cannot be read.
+// Waits (30 s at most) until the monitor of processId shows an icon of that look.
 bool WaitForLook(DWORD processId, Look look, IconPlace& place);
 // Waits (30 s at most) until the icon that window showed has gone from the notification area.
 bool WaitForIconGone(const TrayIcon& last);
