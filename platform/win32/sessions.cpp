@@ -78,26 +78,11 @@ std::wstring ProcessUserSid(HANDLE process) {
 }
 
 // A program started by a process in a job joins that job, and a job's processes all share one
-// session: where the job lets its programs leave it, the program is started outside it.
-DWORD JobFlags(std::wstring& job) {
+// session; a job that ends its processes as it closes would end the monitor with it. So a program
+// is started outside the job where the job lets it leave, and inside it where the job refuses.
+bool InJob() {
     BOOL inJob = FALSE;
-    if (!IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) || !inJob) return 0;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    if (!QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &limits, sizeof limits, nullptr)) {
-        job = L"inside this program's job, whose limits cannot be read (error " + std::to_wstring(GetLastError()) + L")";
-        return 0;
-    }
-    const DWORD flags = limits.BasicLimitInformation.LimitFlags;
-    if (flags & JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK) {
-        job = L"outside this program's job, which lets every program it starts leave it";
-        return 0;
-    }
-    if (flags & JOB_OBJECT_LIMIT_BREAKAWAY_OK) {
-        job = L"outside this program's job (CREATE_BREAKAWAY_FROM_JOB)";
-        return CREATE_BREAKAWAY_FROM_JOB;
-    }
-    job = L"inside this program's job, which lets no program leave it";
-    return 0;
+    return IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) && inJob;
 }
 
 }  // namespace
@@ -208,7 +193,6 @@ StartedProgram StartAsUser(OsHandle token, const std::wstring& program, const st
     startup.lpDesktop = desktop;
     // taskkill is a console program: no console window is opened on the user's desktop for it.
     const DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW;
-    const DWORD breakaway = JobFlags(started.job);
     PROCESS_INFORMATION info{};
     auto start = [&](DWORD extra) {
         std::wstring line = commandLine;  // CreateProcessAsUserW may write to it
@@ -217,9 +201,12 @@ StartedProgram StartAsUser(OsHandle token, const std::wstring& program, const st
         started.error = ok ? 0 : GetLastError();
         return ok;
     };
-    // A job may refuse the breakaway it allows for some of its programs: then the program starts in it.
-    if (!start(breakaway) && breakaway != 0 && started.error == ERROR_ACCESS_DENIED && start(0)) {
-        started.job = L"inside this program's job, which refused to let it leave";
+    if (!InJob()) {
+        start(0);
+    } else if (start(CREATE_BREAKAWAY_FROM_JOB)) {
+        started.job = L"outside this program's job";
+    } else if (started.error == ERROR_ACCESS_DENIED && start(0)) {
+        started.job = L"inside this program's job, which does not let it leave";
     }
     destroyEnvironment(environment);
     if (started.error != 0) return started;

@@ -191,9 +191,9 @@ private:
     }
 
     // Starts the installed monitor as the Run value does at log-on; its process number, or 0.
-    DWORD StartAtLogOn(Started& monitor, bool check) {
+    DWORD StartAtLogOn(Started& monitor, bool check, const std::wstring& commandLine = MonitorRunValue()) {
         std::wstring how;
-        const bool asShellUser = StartAsShellUser(MonitorRunValue(), monitor, how);
+        const bool asShellUser = StartAsShellUser(commandLine, monitor, how);
         const DWORD id = monitor.info.dwProcessId;
         const bool window = id != 0 && WaitForWindow(id, L"KESLWEBATMMONITOR", nullptr, false) != nullptr;
         if (!check) return window ? id : 0;
@@ -399,9 +399,19 @@ private:
     // A deployment's upgrade: silent, while the monitor runs. The package closes it and starts it
     // again, in its session, as its user.
     bool Upgrade() {
+        // Started by the short (8.3) names of its folders, where this volume keeps them: the hand-over
+        // must know it for the installed file's all the same.
         Started old;
-        const DWORD oldId = StartAtLogOn(old, false);
-        if (oldId == 0) return r_.Fail("upgrade", L"the installed monitor did not start");
+        wchar_t shortName[MAX_PATH] = {};
+        const std::wstring started = GetShortPathNameW(m_.monitor.c_str(), shortName, MAX_PATH) ? shortName : m_.monitor;
+        const DWORD oldId = StartAtLogOn(old, false, L"\"" + started + L"\"");
+        if (oldId == 0) return r_.Fail("upgrade", L"the installed monitor did not start, as " + started);
+        // A deployment tool may run msiexec in a job of its own, which ends what is left in it when it
+        // closes: the monitor the hand-over starts must not be left in it.
+        UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+        SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
         DWORD oldSession = 0, newSession = 0;
         ProcessIdToSessionId(oldId, &oldSession);
         // Asked to close, the monitor ends as 結束 ends it, its icon with it, and exits with 0; ended by
@@ -409,15 +419,18 @@ private:
         // case one left open keeps the ended program's file in use (3010).
         long exitCode = -1;
         const long code = Msiexec(L"/i", kit_.upgrade, L"/qn", L"upgrade.log", [&](HANDLE msiexec) {
+            AssignProcessToJobObject(job.get(), msiexec);
             const HANDLE both[] = {old.info.hProcess, msiexec};
             if (WaitForMultipleObjects(2, both, FALSE, 10 * 60 * 1000) != WAIT_OBJECT_0) return;
             exitCode = old.WaitForExit(0);
             old.Close();
         });
-        Done("upgrade.exit-code", code, L"msiexec /i /qn");
+        job.reset();
+        Done("upgrade.exit-code", code, L"msiexec /i /qn, in a job that ends what is left in it when it closes");
         r_.Expect("upgrade.old-monitor-closed", exitCode == 0,
-                  exitCode == 0 ? L"asked to close, it closed as 結束 closes it (exit code 0)"
-                                : L"not closed when asked (exit code " + std::to_wstring(exitCode) + L")");
+                  (exitCode == 0 ? L"asked to close, it closed as 結束 closes it (exit code 0)"
+                                 : L"not closed when asked (exit code " + std::to_wstring(exitCode) + L")") +
+                      L"; it was started as " + started);
         const std::wstring version = FileVersion(m_.monitor);
         r_.Expect("upgrade.file", version == kit_.upgradeVersion, m_.monitor + L", file version " + version);
         // Once the old monitor has ended and its handle is closed, its number may be given anew.
