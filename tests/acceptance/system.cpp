@@ -181,10 +181,8 @@ std::vector<std::wstring> HandoverLines(const std::wstring& logPath) {
 // In this program's own registry view, which is the hand-over's: both are built for one machine.
 bool HandoverRecordLeft() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KeslWebATMMonitorHandover", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    const bool left = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KeslWebATMMonitorHandover", 0, KEY_QUERY_VALUE, &key) == 0;
+    return left && RegCloseKey(key) == 0;
 }
 
 std::wstring MonitorRunValue() {

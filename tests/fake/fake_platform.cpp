@@ -104,11 +104,8 @@ bool RemoveFile(const char* path) {
 
 void CloseOsHandle(OsHandle handle) {
     if (g_world.snapshots.erase(handle) + g_world.processHandles.erase(handle) + g_world.tokens.erase(handle) +
-            g_world.started.erase(handle) == 1) {
-        --g_world.openHandles;
-    } else {
-        Log(L"close of an unknown handle");
-    }
+        g_world.started.erase(handle) == 1) --g_world.openHandles;
+    else Log(L"close of an unknown handle");
 }
 
 UniqueOsHandle OpenProcessSnapshot() {
