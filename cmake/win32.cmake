@@ -49,6 +49,15 @@ file(CONFIGURE OUTPUT ${KESL_SOURCE_DATE_EPOCH_FILE} CONTENT "${KESL_SOURCE_DATE
 set(CMAKE_C_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${KESL_SOURCE_DATE_EPOCH})
 set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_C_LINKER_LAUNCHER})
 
+# Every shipped program, and each of the kit's, links with a map, which says which archives it took
+# members from: the third-party notices and the bill of materials are written from the maps. A map
+# changes no byte of the program.
+set(KESL_MAP_DIR ${CMAKE_BINARY_DIR}/maps)
+file(MAKE_DIRECTORY ${KESL_MAP_DIR})
+function(kesl_link_map target)
+    target_link_options(${target} PRIVATE -Wl,-Map=${KESL_MAP_DIR}/${target}.map)
+endfunction()
+
 function(kesl_gui_program target output_name)
     add_executable(${target} WIN32 ${ARGN})
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name})
@@ -56,6 +65,7 @@ function(kesl_gui_program target output_name)
     target_link_options(${target} PRIVATE -municode -s -Wl,--gc-sections)
     target_link_libraries(${target} PRIVATE kesl_core kesl_platform_win32)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KESL_SOURCE_DATE_EPOCH_FILE})
+    kesl_link_map(${target})
 endfunction()
 
 # The icons are rendered from the emblem's drawing into the build tree, where the resource script
@@ -102,14 +112,18 @@ set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES
 add_library(kesl_platform_sessions STATIC platform/win32/sessions.cpp platform/win32/session_record.cpp
     platform/win32/install_log.cpp)
 target_link_libraries(kesl_platform_sessions PUBLIC kesl_platform_win32 advapi32 msi)
-target_compile_options(kesl_platform_sessions PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
-target_compile_options(kesl_handover PRIVATE ${KESL_LEAN_OPTIONS})
-add_library(handover SHARED handover/handover_action.cpp res/KeslMonitorHandover.rc)
+# One thread calls it: its function-local statics need no guard, whose locks would bring in the
+# thread library.
+set(KESL_HANDOVER_OPTIONS ${KESL_LEAN_OPTIONS} -fno-threadsafe-statics)
+target_compile_options(kesl_platform_sessions PRIVATE ${KESL_WARNINGS} ${KESL_HANDOVER_OPTIONS})
+target_compile_options(kesl_handover PRIVATE ${KESL_HANDOVER_OPTIONS})
+add_library(handover SHARED handover/handover_action.cpp handover/without_exceptions.cpp res/KeslMonitorHandover.rc)
 set_target_properties(handover PROPERTIES OUTPUT_NAME KeslMonitorHandover PREFIX "")
-target_compile_options(handover PRIVATE ${KESL_WARNINGS} ${KESL_LEAN_OPTIONS})
+target_compile_options(handover PRIVATE ${KESL_WARNINGS} ${KESL_HANDOVER_OPTIONS})
 target_link_options(handover PRIVATE -s -Wl,--gc-sections,--kill-at)
 target_link_libraries(handover PRIVATE kesl_handover kesl_platform_sessions)
 set_property(TARGET handover APPEND PROPERTY LINK_DEPENDS ${KESL_SOURCE_DATE_EPOCH_FILE})
+kesl_link_map(handover)
 set_source_files_properties(res/KeslMonitorHandover.rc PROPERTIES OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/version.h")
 # The upgrade-check package holds it too, unchanged.
 add_custom_command(TARGET handover POST_BUILD
@@ -153,6 +167,7 @@ add_executable(acceptance tests/acceptance/acceptance.cpp tests/acceptance/repor
 set_target_properties(acceptance PROPERTIES OUTPUT_NAME KeslAcceptance)
 target_link_libraries(acceptance PRIVATE kesl_desktop user32 gdi32 shell32 advapi32 version wintrust crypt32 msi)
 target_link_options(acceptance PRIVATE -municode -s)
+kesl_link_map(acceptance)
 target_compile_options(acceptance PRIVATE ${KESL_WARNINGS} -Wno-missing-field-initializers)
 target_include_directories(acceptance PRIVATE ${PROJECT_SOURCE_DIR})
 # Under Wine, planted beside the installed monitor as a DLL it loads after start (bcrypt.dll).
