@@ -54,6 +54,7 @@ set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_C_LINKER_LAUNCHER})
 # changes no byte of the program.
 set(KESL_MAP_DIR ${CMAKE_BINARY_DIR}/maps)
 file(MAKE_DIRECTORY ${KESL_MAP_DIR})
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/upgrade-check/maps)
 function(kesl_link_map target)
     target_link_options(${target} PRIVATE -Wl,-Map=${KESL_MAP_DIR}/${target}.map)
 endfunction()
@@ -100,6 +101,9 @@ math(EXPR KESL_NEXT_VERSION_BUILD "${KESL_VERSION_BUILD} + 1")
 kesl_monitor(monitor_upgrade_check)
 set_target_properties(monitor_upgrade_check PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/upgrade-check)
 target_compile_definitions(monitor_upgrade_check PRIVATE KESL_VERSION_BUILD=${KESL_NEXT_VERSION_BUILD})
+# Its package's notices and bill of materials are read from the maps beside it, as the package's are.
+add_custom_command(TARGET monitor_upgrade_check POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
+    ${KESL_MAP_DIR}/monitor_upgrade_check.map ${CMAKE_BINARY_DIR}/upgrade-check/maps/monitor.map)
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/upgrade-check/source_date_epoch CONTENT "${KESL_SOURCE_DATE_EPOCH}\n")
 set_source_files_properties(res/KeslWebATMMonitor.rc PROPERTIES
     INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}
@@ -127,7 +131,8 @@ kesl_link_map(handover)
 set_source_files_properties(res/KeslMonitorHandover.rc PROPERTIES OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/res/version.h")
 # The upgrade-check package holds it too, unchanged.
 add_custom_command(TARGET handover POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:handover> ${CMAKE_BINARY_DIR}/upgrade-check/)
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:handover> ${CMAKE_BINARY_DIR}/upgrade-check/
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${KESL_MAP_DIR}/handover.map ${CMAKE_BINARY_DIR}/upgrade-check/maps/)
 kesl_gui_program(agent_standin KeslWebATMAgent standins/agent_standin.cpp)
 kesl_gui_program(terminate_standin KeslTerminateService standins/terminate_standin.cpp)
 

@@ -5,6 +5,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)" root="$(cd "$(dirname "$0")/../.." && pwd)" build="$(cd "$1" && pwd)"
 work="$(mktemp -d)"
 trap 'set +e; jobs -p | xargs -r kill; rm -rf "$work"' EXIT
+export KESL_CYCLONEDX="$root/build/cyclonedx"  # one validator for this tree and the archive's
 fail() { echo "FAIL: $*" >&2; exit 1; }
 wait_until() { for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done; return 1; }  # 20 s at most
 package() { "$root/tools/package/package.sh" "$build" "$@"; }
@@ -47,7 +48,26 @@ for half in "KESL_SIGN_CERTS=chain.pem KESL_SIGN_PIN_FILE=pin" KESL_SIGN_PASSWOR
 done
 # Signed and time-stamped: package and buildinfo in SHA256SUMS; then no time stamp and a wrong PIN: neither.
 cp "$(KESL_SIGN_TIMESTAMP_URL=$tsa/good package out)" signed.msi
-(cd out && sha256sum --quiet -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" = 2 ]) || fail "SHA256SUMS: $(cat out/SHA256SUMS)"
+(cd out && sha256sum --quiet -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" = 4 ]) || fail "SHA256SUMS: $(cat out/SHA256SUMS)"
+# Its bill of materials and notices describe it; each fault planted in a copy is named.
+mkdir programs && cp "$build/KeslWebATMMonitor.exe" programs/ && msiinfo extract signed.msi Binary.MonitorHandover >programs/KeslMonitorHandover.dll
+msiextract -C given signed.msi >/dev/null && cp "$(find given -name KeslWebATMMonitor.exe)" programs/
+cp -r "$build/maps" maps && cp out/*.cdx.json signed.msi.cdx.json && cp out/*-NOTICES.txt notices
+inventory() { "$root/tools/package/inventory.py" check bom.json notices signed.msi programs maps | head -n1; }
+gcc="$(dpkg-query -W -f='${Version}' gcc-mingw-w64-i686-posix)" crt="$(dpkg-query -W -f='${Version}' mingw-w64-i686-dev)"
+while IFS='|' read -r change expected; do
+  python3 -c "import json, sys; b = json.load(open('signed.msi.cdx.json')); $change; json.dump(b, open('bom.json', 'w'))"
+  [ "$(inventory)" = "$expected" ] || fail "a bill of materials with $change: $(inventory)"
+done <<CASES
+pass|
+b['components'] = [c for c in b['components'] if c['name'] != 'KeslMonitorHandover.dll']|bom.json: KeslMonitorHandover.dll is not a component
+b['components'][3]['version'] = '0'|bom.json: libssp@$gcc: gcc-mingw-w64-i686-posix is $gcc here
+b['components'][0]['hashes'][0]['content'] = '0' * 64|bom.json: KeslWebATMMonitor.exe's hashes are not those of its bytes
+b['components'][4]['licenses'][0]['expression'] = 'MIT'|bom.json: mingw-w64-crt@$crt: no notice for MIT in notices
+open('maps/handover.map', 'a').write('Archive member included\n/usr/i686-w64-mingw32/lib/libpthread.a(thread.o)\n')|bom.json: KeslMonitorHandover.dll contains winpthreads $crt (mingw-w64-i686-dev), which the bill of materials does not name
+CASES
+python3 -c "import json; b = json.load(open('signed.msi.cdx.json')); b['metadata']['component']['hashes'][0]['content'] = '0' * 64
+json.dump(b, open('described.msi.cdx.json', 'w'))" && cp signed.msi described.msi
 ! KESL_SIGN_PIN_FILE=ca.pem package out 2>refused && ! ls out/*.msi 2>/dev/null && [ ! -s out/SHA256SUMS ] || fail "a wrong PIN"
 [ "$(sed 's/, on .*//' refused)" = "package.sh: no time stamp (KESL_SIGN_TIMESTAMP_URL): the signatures end with the certificate
 package.sh: cannot sign: KeslWebATMMonitor.exe: wrong PIN in ca.pem" ] || fail "after a wrong PIN: $(cat refused)"
@@ -113,7 +133,7 @@ sign sha256 stripped.msi unstamped.msi && osslsigncode add -ts "$tsa/corrupt" -i
 cp unsigned.msi tampered.msi && msibuild tampered.msi -q "DELETE FROM \`Property\` WHERE \`Property\` = 'ARPNOMODIFY'"
 # A monitor changed in .text and so in its PE checksum, with a buildinfo that names another binutils.
 flip() { printf "\\$(printf %o $(($(od -An -tu1 -j "$2" -N1 "$1") ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
-mkdir folder.msi changed && cp "$build/"{KeslWebATMMonitor.exe,KeslMonitorHandover.dll,source_date_epoch} changed/
+mkdir folder.msi changed && cp -r "$build/"{KeslWebATMMonitor.exe,KeslMonitorHandover.dll,source_date_epoch,maps} changed/
 at=$((16#$(i686-w64-mingw32-objdump -h changed/KeslWebATMMonitor.exe | awk '$2 == ".text" { print $6 }') + 64))
 flip changed/KeslWebATMMonitor.exe $at && flip changed/KeslWebATMMonitor.exe $(($(od -An -tu4 -j60 -N4 "$build/KeslWebATMMonitor.exe") + 88))
 changed="$(unsigned "$root/tools/package/package.sh" changed changed 2>/dev/null)"
@@ -134,7 +154,8 @@ half.msi|FAIL: half.msi: signed by halves: signed: the package; unsigned: KeslWe
 -c ca.pem sha1.msi|FAIL: sha1.msi: the package is signed with SHA1, not SHA-256
 -c ca.pem stamped-wrong.msi|FAIL: stamped-wrong.msi: the time stamp of the package does not verify against ca.pem
 -c ca.pem -r revoked.crl signed.msi|FAIL: signed.msi: the signature of KeslWebATMMonitor.exe does not verify against ca.pem: certificate revoked
--c ca.pem signed.msi|PASS: signed.msi is commit $commit, byte for byte; $signed; revocation not checked
+-c ca.pem signed.msi|PASS: signed.msi is commit $commit, byte for byte; $signed; revocation not checked; signed.msi.cdx.json describes it
+-c ca.pem described.msi|FAIL: described.msi: described.msi.cdx.json: the package's hashes are not those of described.msi
 tampered.msi|FAIL: tampered.msi: differs from this commit's package in table Property
 $changed|FAIL: ${changed##*/}: KeslWebATMMonitor.exe differs from this commit's build at byte $at (section .text); it was built with binutils-mingw-w64-i686 0$binutils, this host has $binutils
 CASES

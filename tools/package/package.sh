@@ -3,8 +3,9 @@
 #   tools/package/package.sh BUILD_DIR OUT_DIR [VERSION]
 # VERSION has the program's four fields and defaults to res/version.h's; the package is
 # OUT_DIR/KeslWebATMMonitor-VERSION.msi, its path is printed; beside it, the buildinfo
-# (KeslWebATMMonitor-VERSION.buildinfo: the commit, the time and the toolchain's versions), and
-# SHA256SUMS, which lists the packages and buildinfos there. With a signing key configured
+# (KeslWebATMMonitor-VERSION.buildinfo: the commit, the time and the toolchain's versions), the
+# bill of materials (KeslWebATMMonitor-VERSION.msi.cdx.json, CycloneDX 1.6), the third-party
+# notices (KeslWebATMMonitor-VERSION-THIRD-PARTY-NOTICES.txt), and SHA256SUMS, which lists them all. With a signing key configured
 # (signing.sh), the monitor and the hand-over library are signed before they go into the package,
 # then the package. One commit always builds the same bytes: every time in the package is the
 # build folder's SOURCE_DATE_EPOCH, the commit's time.
@@ -39,11 +40,14 @@ mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 msi="$out/KeslWebATMMonitor-$version.msi"
 buildinfo="${msi%.msi}.buildinfo"
-rm -f "$msi" "$buildinfo"
+sbom="$msi.cdx.json"
+notices="${msi%.msi}-THIRD-PARTY-NOTICES.txt"
+rm -f "$msi" "$buildinfo" "$sbom" "$notices"
 stage="$(mktemp -d "$out/.building.XXXXXX")"
 # SHA256SUMS lists what the folder holds in the end, a package that failed no more.
 list_packages() {
-  (cd "$out" && shopt -s nullglob && set -- KeslWebATMMonitor-*.msi KeslWebATMMonitor-*.buildinfo &&
+  (cd "$out" && shopt -s nullglob && set -- KeslWebATMMonitor-*.msi KeslWebATMMonitor-*.buildinfo \
+    KeslWebATMMonitor-*.cdx.json KeslWebATMMonitor-*-THIRD-PARTY-NOTICES.txt &&
     if (($#)); then sha256sum -- "$@"; fi >SHA256SUMS)
 }
 trap 'signing_stop; rm -rf "$stage"; list_packages' EXIT
@@ -92,6 +96,14 @@ msibuild "$stage/package.msi" -i "$stage/_ForceCodepage.idt" \
 if signing_configured; then sign_file "$stage/package.msi"; fi
 
 write_buildinfo "$version" "$epoch" "$commit" >"$stage/buildinfo"
+# What the programs contain, from their link maps: the notices their run-time libraries ask a
+# binary copy to carry, and the bill of materials of the published bytes, signed ones included.
+"$root/tools/package/inventory.py" notices "$version" "$build/maps" "$stage/notices"
+SOURCE_DATE_EPOCH="$epoch" "$root/tools/package/inventory.py" sbom "$stage/package.msi" "$stage/buildinfo" "$version" \
+  "$build/maps" "$stage" "$stage/sbom"
+[ -n "${KESL_SBOM_UNCHECKED:-}" ] || "$root/tools/package/validate_sbom.sh" "$stage/sbom"
 mv "$stage/buildinfo" "$buildinfo"
+mv "$stage/notices" "$notices"
+mv "$stage/sbom" "$sbom"
 mv "$stage/package.msi" "$msi"
 echo "$msi"

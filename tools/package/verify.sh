@@ -142,6 +142,7 @@ cmake -S "$root" -B "$rebuild" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE
 cmake --build "$rebuild" --target monitor handover -j "$(nproc)" >/dev/null
 mkdir "$work/rebuilt"
 cp "$rebuild/KeslWebATMMonitor.exe" "$rebuild/KeslMonitorHandover.dll" "$rebuild/source_date_epoch" "$work/rebuilt/"
+mkdir "$work/rebuilt/maps" && cp "$rebuild/maps/monitor.map" "$rebuild/maps/handover.map" "$work/rebuilt/maps/"
 
 # Program $1, given as $2, against its rebuild: its unsigned bytes first, to tell where it differs,
 # then with its signature $3 carried over. The PE checksum differs wherever anything does, so it is
@@ -167,7 +168,8 @@ same_program KeslWebATMMonitor.exe "$given_monitor" "$work/monitor.pem"
 same_program KeslMonitorHandover.dll "$given_handover" "$work/handover.pem"
 
 # The package around them, then with its signature.
-(unset "${!KESL_SIGN_@}" && "$root/tools/package/package.sh" "$work/rebuilt" "$work/package" >/dev/null 2>&1) ||
+(unset "${!KESL_SIGN_@}" && KESL_SBOM_UNCHECKED=1 "$root/tools/package/package.sh" "$work/rebuilt" "$work/package" \
+  >/dev/null 2>&1) ||
   fail "this checkout's package could not be built"
 rebuilt_package="$(echo "$work"/package/*.msi)"
 carry_signature "$work/package.pem" "$rebuilt_package" "the package"
@@ -178,7 +180,16 @@ elif [ "$package_signer" = "$monitor_signer" ] && [ "$package_signer" = "$handov
   signatures="signed by $package_signer, both programs too"
 else signatures="signed by $package_signer, the monitor by $monitor_signer, the hand-over by $handover_signer"
 fi
+# The bill of materials beside it, where there is one: valid, and of these bytes, as built here.
+sbom="$given.cdx.json" described=""
+if [ -f "$sbom" ]; then
+  cp "$given_monitor" "$given_handover" "$work/given/"
+  "$root/tools/package/validate_sbom.sh" "$sbom" 2>"$work/sbom.txt" || fail "$(cat "$work/sbom.txt")"
+  "$root/tools/package/inventory.py" check "$sbom" "${given%.msi}-THIRD-PARTY-NOTICES.txt" "$given" "$work/given" \
+    "$work/rebuilt/maps" >"$work/sbom.txt" || fail "$(head -n1 "$work/sbom.txt")"
+  described="; ${sbom##*/} describes it"
+fi
 revocation="not checked"
 [ -z "$crl" ] || revocation="checked against $crl"
 [ "$signatures" = unsigned ] || signatures="$signatures; SHA-256, verified against $trust; revocation $revocation"
-echo "PASS: $name is commit $commit, byte for byte; $signatures"
+echo "PASS: $name is commit $commit, byte for byte; $signatures$described"
