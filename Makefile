@@ -58,7 +58,7 @@ bench: windows-build
 	@bash tools/bench/bench.sh
 
 # The Windows Installer package: build/package/KeslWebATMMonitor-<version>.msi and SHA256SUMS,
-# signed when a key is configured (README: Signing and verifying).
+# signed when a key is configured (docs/security.md: Signing).
 package: win32
 	@bash tools/package/package.sh $(WIN32) build/package
 
@@ -73,7 +73,7 @@ verify-package: setup
 
 # The acceptance kit for a disposable Windows machine: build/kit/KeslWebATMMonitor-<version>-acceptance.zip
 # and SHA256SUMS, with the package, an upgrade-check package built one version later in a folder of
-# its own (never shipped), the stand-ins and the acceptance program (README: Trying it on real Windows).
+# its own (never shipped), the stand-ins and the acceptance program (docs/testing.md: Trying it on real Windows).
 kit: package
 	@bash tools/kit/upgrade_check.sh $(WIN32) build/upgrade-check >/dev/null
 	@bash tools/kit/kit.sh $(WIN32) build/package build/upgrade-check build/kit

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The acceptance kit's zip, put together by tools/kit/kit.sh from stand-in files (make test's
 # acceptance run unpacks and uses the real one): no kit without the acceptance program; the same
-# bytes whatever the inputs' times, the umask and the time zone; README-QA.txt as Windows reads it;
-# a Sandbox configuration that runs the program where README-QA.txt has the kit unpacked.
+# bytes whatever the inputs' times, the umask and the time zone; README-QA.txt and deploying.md as
+# Windows reads them; a Sandbox configuration that runs the program where README-QA.txt unpacks it.
 # Argument: the build folder, for its SOURCE_DATE_EPOCH.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -33,11 +33,11 @@ second="$(umask 077 && TZ=CST-8 kit "$work/second")"
 cmp "$zip" "$second" || fail "two kits from the same inputs differ"
 [ "$(cd "$work/first" && sha256sum -c SHA256SUMS)" = "${zip##*/}: OK" ] || fail "SHA256SUMS: $(cat "$work/first/SHA256SUMS")"
 
-/usr/bin/python3 - "$zip" "$(cat "$1/source_date_epoch")" "$version" "$next" <<'PYTHON'
+/usr/bin/python3 - "$zip" "$(cat "$1/source_date_epoch")" "$version" "$next" "$root/docs/deploying.md" <<'PYTHON'
 import re, sys, time, zipfile
 import xml.etree.ElementTree as ET
 
-path, epoch, version, next_version = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+path, epoch, version, next_version, deploying = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
 failed = []
 def expect(what, actual, expected):
     if actual != expected:
@@ -60,6 +60,8 @@ expect("README-QA.txt's names for the packages",
        [name for name in (f"KeslWebATMMonitor-{version}.msi",
                           f"KeslWebATMMonitor-{next_version}-UPGRADE-CHECK-NOT-FOR-RELEASE.msi") if name not in readme], [])
 expect("README-QA.txt's placeholders left", re.findall(r"@\w+@", readme), [])
+entry, crlf = "KeslAcceptance/deploying.md", open(deploying, "rb").read().replace(b"\n", b"\r\n")
+expect("deploying.md is docs/deploying.md in CRLF lines", kit.read(entry) == crlf if entry in kit.namelist() else "left out", True)
 
 # Sandbox maps absolute host folders only: they are where README-QA.txt has the zip unpacked.
 unpacked_at = "C:\\"

@@ -8,6 +8,7 @@
 # path. The zip unpacks to one folder, KeslAcceptance, meant for C:\ (README-QA.txt):
 #   KeslAcceptance/README-QA.txt          for QA, in CRLF lines
 #   KeslAcceptance/KeslAcceptance.wsb     Windows Sandbox's configuration
+#   KeslAcceptance/deploying.md           for desktop engineers, docs/deploying.md in CRLF lines
 #   KeslAcceptance/kit/                   the acceptance program and all it installs and starts
 #   KeslAcceptance/report/                empty: where the Sandbox run writes its report
 # One commit gives the same zip, byte for byte: entries in one order, every time SOURCE_DATE_EPOCH,
@@ -52,6 +53,7 @@ cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$top/kit/stan
 sed -e "s/@VERSION@/$version/g" -e "s/@NEXT_VERSION@/$next/g" -e 's/$/\r/' "$root/tools/kit/README-QA.txt" \
   >"$top/README-QA.txt"
 sed -e 's/$/\r/' "$root/tools/kit/KeslAcceptance.wsb" >"$top/KeslAcceptance.wsb"
+sed -e 's/$/\r/' "$root/docs/deploying.md" >"$top/deploying.md"
 
 find "$top" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
 find "$top" -exec touch -d "@$epoch" {} +
