@@ -16,7 +16,9 @@ next="$(field MAJOR).$(field MINOR).$(field PATCH).$(($(field BUILD) + 1))"
 mkdir "$work/build" "$work/packages" "$work/upgrade"
 cp "$1/source_date_epoch" "$work/build/"
 inputs=("$work/build/KeslWebATMAgent.exe" "$work/build/KeslTerminateService.exe"
-  "$work/packages/KeslWebATMMonitor-$version.msi" "$work/upgrade/KeslWebATMMonitor-$next-UPGRADE-CHECK-NOT-FOR-RELEASE.msi")
+  "$work/packages/KeslWebATMMonitor-$version.msi" "$work/packages/KeslWebATMMonitor-$version.msi.cdx.json"
+  "$work/packages/KeslWebATMMonitor-$version-THIRD-PARTY-NOTICES.txt"
+  "$work/upgrade/KeslWebATMMonitor-$next-UPGRADE-CHECK-NOT-FOR-RELEASE.msi")
 for input in "${inputs[@]}"; do basename "$input" >"$input"; done
 kit() { "$root/tools/kit/kit.sh" "$work/build" "$work/packages" "$work/upgrade" "$1"; }
 

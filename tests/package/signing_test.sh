@@ -133,7 +133,7 @@ sign sha256 stripped.msi unstamped.msi && osslsigncode add -ts "$tsa/corrupt" -i
 cp unsigned.msi tampered.msi && msibuild tampered.msi -q "DELETE FROM \`Property\` WHERE \`Property\` = 'ARPNOMODIFY'"
 # A monitor changed in .text and so in its PE checksum, with a buildinfo that names another binutils.
 flip() { printf "\\$(printf %o $(($(od -An -tu1 -j "$2" -N1 "$1") ^ 255)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null; }
-mkdir folder.msi changed && cp -r "$build/"{KeslWebATMMonitor.exe,KeslMonitorHandover.dll,source_date_epoch,maps} changed/
+mkdir folder.msi changed && cp -r "$build/"{KeslWebATMMonitor.exe,KeslMonitorHandover.dll,source_date_epoch,maps,icons} changed/
 at=$((16#$(i686-w64-mingw32-objdump -h changed/KeslWebATMMonitor.exe | awk '$2 == ".text" { print $6 }') + 64))
 flip changed/KeslWebATMMonitor.exe $at && flip changed/KeslWebATMMonitor.exe $(($(od -An -tu4 -j60 -N4 "$build/KeslWebATMMonitor.exe") + 88))
 changed="$(unsigned "$root/tools/package/package.sh" changed changed 2>/dev/null)"

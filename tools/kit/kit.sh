@@ -9,7 +9,8 @@
 #   KeslAcceptance/README-QA.txt          for QA, in CRLF lines
 #   KeslAcceptance/KeslAcceptance.wsb     Windows Sandbox's configuration
 #   KeslAcceptance/deploying.md           for desktop engineers, docs/deploying.md in CRLF lines
-#   KeslAcceptance/kit/                   the acceptance program and all it installs and starts
+#   KeslAcceptance/kit/                   the acceptance program and all it installs and starts, with
+#                                         the package's bill of materials and third-party notices
 #   KeslAcceptance/report/                empty: where the Sandbox run writes its report
 # One commit gives the same zip, byte for byte: entries in one order, every time SOURCE_DATE_EPOCH,
 # fixed permissions, no extra fields; built from the same packages and programs.
@@ -27,6 +28,9 @@ acceptance="$build/KeslAcceptance.exe"
 missing() { echo "kit.sh: $1 is missing: $2" >&2; exit 1; }
 [ -f "$acceptance" ] || missing "$acceptance" "the acceptance program is built by the CMake target acceptance (tests/acceptance/)"
 [ -f "$package" ] || missing "$package" "make package builds it"
+for beside in "$package.cdx.json" "${package%.msi}-THIRD-PARTY-NOTICES.txt"; do
+  [ -f "$beside" ] || missing "$beside" "make package writes it beside the package"
+done
 [ -f "$upgrade_check" ] || missing "$upgrade_check" "tools/kit/upgrade_check.sh builds it"
 for standin in KeslWebATMAgent.exe KeslTerminateService.exe; do
   [ -f "$build/$standin" ] || missing "$build/$standin" "the Windows build makes it"
@@ -47,7 +51,7 @@ trap 'rm -rf "$stage"; list_kits' EXIT
 
 top="$stage/KeslAcceptance"
 mkdir -p "$top/kit/standins" "$top/report"
-cp "$acceptance" "$package" "$upgrade_check" "$top/kit/"
+cp "$acceptance" "$package" "$package.cdx.json" "${package%.msi}-THIRD-PARTY-NOTICES.txt" "$upgrade_check" "$top/kit/"
 cp "$build/KeslWebATMAgent.exe" "$build/KeslTerminateService.exe" "$top/kit/standins/"
 # Text for Windows: CRLF line ends; the README names this version's files.
 sed -e "s/@VERSION@/$version/g" -e "s/@NEXT_VERSION@/$next/g" -e 's/$/\r/' "$root/tools/kit/README-QA.txt" \

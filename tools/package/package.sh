@@ -67,6 +67,11 @@ for program in KeslWebATMMonitor.exe KeslMonitorHandover.dll; do
   # The cabinet keeps the file's time, in local time.
   touch -d "@$epoch" "$stage/$program"
 done
+# The installed programs show the emblem in colour, as the build rendered it (the upgrade-check
+# build, a folder of the Windows build's, uses its icons).
+icon="$build/icons/running.ico"
+[ -f "$icon" ] || icon="$build/../icons/running.ico"
+cp "$icon" "$stage/emblem.ico"
 export TZ=UTC
 
 # wixl and msibuild store the database's strings in the code page of the locale WINDOWS_LANGUAGE
@@ -79,7 +84,7 @@ export TZ=UTC
 export WINDOWS_LANGUAGE=zh_TW
 # wixl takes no absolute Source path: it runs where the monitor is staged.
 (cd "$stage" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
-  -D MonitorProgram=KeslWebATMMonitor.exe -D MonitorHandover=KeslMonitorHandover.dll -o package.msi \
+  -D MonitorProgram=KeslWebATMMonitor.exe -D MonitorHandover=KeslMonitorHandover.dll -D EmblemIcon=emblem.ico -o package.msi \
   "$root/package/KeslWebATMMonitor.wxs")
 property() { msiinfo export "$stage/package.msi" Property | tr -d '\r' | sed -n "s/^$1\t//p"; }
 big5() { printf '%s' "$1" | iconv -f UTF-8 -t CP950; }

@@ -143,6 +143,7 @@ cmake --build "$rebuild" --target monitor handover -j "$(nproc)" >/dev/null
 mkdir "$work/rebuilt"
 cp "$rebuild/KeslWebATMMonitor.exe" "$rebuild/KeslMonitorHandover.dll" "$rebuild/source_date_epoch" "$work/rebuilt/"
 mkdir "$work/rebuilt/maps" && cp "$rebuild/maps/monitor.map" "$rebuild/maps/handover.map" "$work/rebuilt/maps/"
+cp -r "$rebuild/icons" "$work/rebuilt/"
 
 # Program $1, given as $2, against its rebuild: its unsigned bytes first, to tell where it differs,
 # then with its signature $3 carried over. The PE checksum differs wherever anything does, so it is
