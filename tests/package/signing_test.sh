@@ -87,6 +87,12 @@ cp "$(unsigned package bare 2>/dev/null)" unsigned.msi
 [ "$(msiinfo export unsigned.msi Property | grep -cE $'^(REBOOT\tReallySuppress|MSIRESTARTMANAGERCONTROL\tDisable)\r$')" = 2 ] &&
   [ -z "$(msiinfo export unsigned.msi MsiFileHash | sed 1,3d)" ] ||
   fail "no REBOOT=ReallySuppress or MSIRESTARTMANAGERCONTROL=Disable, or a file hash"
+# What the ICEs read: a rule in _Validation for each column (ICE03), the monitor's short name (ICE03),
+# the KESL folder in CreateFolder as its component's key path (ICE18).
+for t in $(msiinfo tables unsigned.msi | grep -v '^_'); do msiinfo export unsigned.msi $t | sed -n '1s/\r$//p' | tr '\t' '\n' | sed "s/^/$t\t/"; done | sort >columns
+[ "$(msiinfo export unsigned.msi _Validation | tr -d '\r' | sed 1,3d | cut -f1,2 | sort)" = "$(cat columns)" ] &&
+  [ "$(msiinfo export unsigned.msi File | grep -c $'\tKESLMON.EXE|KeslWebATMMonitor.exe\t')" = 1 ] &&
+  [ "$(msiinfo export unsigned.msi CreateFolder | grep -c $'^KeslFolder\tKeslFolder\r$')" = 1 ] || fail "a column without its rule in _Validation, no short name, or no CreateFolder for KESL"
 # How the monitors are closed and started again, as far as Wine (one user, no UAC) cannot show it:
 # the hand-over (a DLL of the Binary table, 1, its entry Handover) in the script (1024) as
 # LocalSystem (2048), never as a commit action (512), which rollback's being disabled would skip,

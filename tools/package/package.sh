@@ -78,9 +78,11 @@ export TZ=UTC
 # names, and fail on Chinese text in any other. wixl 0.101 does not mark the database with that
 # code page, writes the summary's strings in UTF-8 under code page 950, and sets neither the
 # summary's languages nor a file's version, and gives the monitor, a versioned file, a row in
-# MsiFileHash, which Windows Installer keeps for unversioned files; and it writes a rollback action
-# that runs from the Binary table without its script and rollback bits: msibuild mends all of it
-# afterwards.
+# MsiFileHash, which Windows Installer keeps for unversioned files; it writes a rollback action
+# that runs from the Binary table without its script and rollback bits, the monitor's file name
+# without the short name that a file name must begin with (ICE03: KESLMON.EXE, which no other file
+# in the folder has or is given by Windows, whose short names have a tilde), and no _Validation
+# table, which ICE validation reads for every column: msibuild mends all of it afterwards.
 export WINDOWS_LANGUAGE=zh_TW
 # wixl takes no absolute Source path: it runs where the monitor is staged.
 (cd "$stage" && wixl --arch x86 -D PackageVersion="$package_version" -D ProductCode="$product_code" \
@@ -93,10 +95,12 @@ printf '\n\n950\t_ForceCodepage\n' >"$stage/_ForceCodepage.idt"
 # the install script (1024), as rollback (256), as LocalSystem (2048).
 rollback=$((1 + 64 + 1024 + 256 + 2048))
 msibuild "$stage/package.msi" -i "$stage/_ForceCodepage.idt" \
-  -q "UPDATE \`File\` SET \`Version\` = '$version', \`Language\` = '1028' WHERE \`File\` = 'MonitorProgram'" \
+  -q "UPDATE \`File\` SET \`FileName\` = 'KESLMON.EXE|KeslWebATMMonitor.exe', \`Version\` = '$version', \`Language\` = '1028' WHERE \`File\` = 'MonitorProgram'" \
   -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = 'MonitorProgram'" \
   -q "UPDATE \`CustomAction\` SET \`Type\` = $rollback WHERE \`Action\` = 'StartMonitorsAfterRollback'" \
   -s "$(big5 "$(property ProductName)")" "$(big5 "$(property Manufacturer)")" "Intel;$(property ProductLanguage)"
+"$root/tools/package/validation.py" "$stage/package.msi" "$root/package/validation.tsv" >"$stage/_Validation.idt"
+msibuild "$stage/package.msi" -i "$stage/_Validation.idt"
 "$root/tools/package/stamp_msi.py" "$stage/package.msi" "$epoch"
 if signing_configured; then sign_file "$stage/package.msi"; fi
 
