@@ -8,7 +8,9 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine64 wine32:i386 fonts-wine xvfb xdotool
   librsvg2-bin imagemagick icoutils
-  fonts-noto-cjk python3-pefile
+  fonts-noto-cjk python3-pefile python3-pil
+  # The third-party notices read the Debian packages' copyright files with python3-debian.
+  python3-debian
   wixl msitools gir1.2-libmsi-1.0 python3-gi
   osslsigncode libengine-pkcs11-openssl softhsm2 gnutls-bin
   zip
