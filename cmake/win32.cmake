@@ -76,6 +76,7 @@ set(KESL_ICONS ${KESL_ICON_DIR}/running.ico ${KESL_ICON_DIR}/stopped.ico ${KESL_
 add_custom_command(OUTPUT ${KESL_ICONS}
     COMMAND ${PROJECT_SOURCE_DIR}/tools/icons/make_icons.sh ${PROJECT_SOURCE_DIR}/res/icons/emblem.svg ${KESL_ICON_DIR}
     DEPENDS ${PROJECT_SOURCE_DIR}/res/icons/emblem.svg ${PROJECT_SOURCE_DIR}/tools/icons/make_icons.sh
+        ${PROJECT_SOURCE_DIR}/tools/icons/measure.py
     COMMENT "Rendering the icons")
 
 # The monitor starts at its own entry point, which limits where DLLs are looked for, then runs the
