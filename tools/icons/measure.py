@@ -24,7 +24,7 @@ from PIL import Image
 SCALES = [(100, 32, 16), (125, 40, 20), (150, 48, 24), (200, 64, 32)]  # percent, SM_CXICON, small icon
 BACKGROUNDS = [("light taskbar", (0xF3, 0xF3, 0xF3)), ("dark taskbar", (0x20, 0x20, 0x20)),
                ("white", (0xFF, 0xFF, 0xFF)), ("black", (0, 0, 0))]
-GOAL_OUTLINE = 0.75
+GOAL_OUTLINE = 0.7
 GOAL_APART = 2.0
 UNITS = 8
 
