@@ -90,7 +90,7 @@ bool AskToClose(const RunningProgram& monitor) {
     }
     WaitForProcessesToEnd({taskkill.process.get()}, kTaskkillMilliseconds);
     std::uint32_t exitCode = 0;
-    const std::wstring by = L"taskkill (process " + Number(taskkill.processId) + L"" +
+    const std::wstring by = L"taskkill (process " + Number(taskkill.processId) +
                             (taskkill.job.empty() ? L"" : L", " + taskkill.job) + L")";
     if (!ProcessExitCode(taskkill.process.get(), exitCode)) {
         SayInInstallLog(Monitor(monitor) + L": " + by + L" had not ended after " + Number(kTaskkillMilliseconds) +

@@ -125,20 +125,20 @@ def copyright_of(package):
 
 
 def covered(pattern, library):
-    spec = LIBRARIES[library]
-    return pattern.startswith(spec["files"]) and not pattern.startswith(spec.get("except", ()))
+    parts = LIBRARIES[library]
+    return pattern.startswith(parts["files"]) and not pattern.startswith(parts.get("except", ()))
 
 
 def notice_and_licences(library, package):
     """The notice texts for library from package's copyright file, and their SPDX expression."""
-    text, spec = copyright_of(package), LIBRARIES[library]
-    if "between" in spec:
+    text, parts = copyright_of(package), LIBRARIES[library]
+    if "between" in parts:
         passages = []
-        for start, end in spec["between"]:
+        for start, end in parts["between"]:
             if start not in text or end not in text:
                 fail(f"{package}'s copyright file no longer holds the passage from {start!r} to {end!r}")
             passages.append(text[text.index(start):text.index(end)].rstrip())
-        return "\n\n".join(passages), spec["expression"]
+        return "\n\n".join(passages), parts["expression"]
     parsed = Copyright(text.splitlines(True), strict=False)
     standalone = {p.license.synopsis: p.license.text for p in parsed.all_license_paragraphs()}
     parts, names = [], []

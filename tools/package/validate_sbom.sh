@@ -23,6 +23,6 @@ flock -u 9
 NODE_PATH="$prefix/node_modules" node -e '
 const cdx = require("@cyclonedx/cyclonedx-library");
 const text = require("fs").readFileSync(process.argv[1], "utf8");
-new cdx.Validation.JsonStrictValidator(cdx.Spec.Version.v1dot6).validate(text).then((errors) => {
+new cdx.Validation.JsonStrictValidator("1.6").validate(text).then((errors) => {
   if (errors) { console.error(process.argv[1] + ": not valid CycloneDX 1.6: " + JSON.stringify(errors)); process.exit(1); }
 });' "$1"
